@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+
+// Converts bytes taken as UTF-8 to UTF-16. Invalid sequences are not an
+// error: the system substitutes them. An empty input gives an empty output.
+std::wstring Utf8ToWide(const std::string& utf8);
+
+// Converts UTF-16 to UTF-8; an empty input or a failed conversion gives "".
+std::string WideToUtf8(const std::wstring& wide);
+
+// Lower-cases the ASCII letters A to Z; every other byte stays as it is.
+std::string AsciiLower(std::string text);

@@ -1,0 +1,112 @@
+#include "tests/support/zip_builder.h"
+
+#include <zlib.h>
+
+#include "tests/support/temp_folder.h"
+
+namespace {
+
+void Put16(std::string& out, uint32_t value) {
+    out.push_back(static_cast<char>(value & 0xFF));
+    out.push_back(static_cast<char>((value >> 8) & 0xFF));
+}
+
+void Put32(std::string& out, uint32_t value) {
+    Put16(out, value & 0xFFFF);
+    Put16(out, value >> 16);
+}
+
+std::string RawDeflate(const std::string& data) {
+    z_stream stream = {};
+    deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&stream, static_cast<uLong>(data.size())) + 16, '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    stream.avail_in = static_cast<uInt>(data.size());
+    stream.next_out = reinterpret_cast<Bytef*>(&out[0]);
+    stream.avail_out = static_cast<uInt>(out.size());
+    deflate(&stream, Z_FINISH);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    return out;
+}
+
+}  // namespace
+
+ZipBuilder& ZipBuilder::AddFile(const std::string& name, const std::string& data) {
+    Entry entry;
+    entry.name = name;
+    entry.data = data;
+    return Add(entry);
+}
+
+ZipBuilder& ZipBuilder::AddFolder(const std::string& name) {
+    Entry entry;
+    entry.name = name;
+    entry.deflate = false;
+    entry.directoryAttribute = true;
+    return Add(entry);
+}
+
+ZipBuilder& ZipBuilder::Add(const Entry& entry) {
+    entries_.push_back(entry);
+    return *this;
+}
+
+std::string ZipBuilder::Build() const {
+    std::string out;
+    std::string central;
+    for (const Entry& entry : entries_) {
+        const uint32_t crc = static_cast<uint32_t>(
+            crc32(0, reinterpret_cast<const Bytef*>(entry.data.data()),
+                  static_cast<uInt>(entry.data.size())));
+        const std::string stored = entry.deflate ? RawDeflate(entry.data) : entry.data;
+        const uint16_t method = entry.deflate ? 8 : 0;
+        const uint32_t offset = static_cast<uint32_t>(out.size());
+
+        Put32(out, 0x04034b50);
+        Put16(out, 20);
+        Put16(out, 0x0800);  // names are UTF-8
+        Put16(out, method);
+        Put16(out, entry.dosTime);
+        Put16(out, entry.dosDate);
+        Put32(out, crc);
+        Put32(out, static_cast<uint32_t>(stored.size()));
+        Put32(out, static_cast<uint32_t>(entry.data.size()));
+        Put16(out, static_cast<uint32_t>(entry.name.size()));
+        Put16(out, 0);
+        out += entry.name;
+        out += stored;
+
+        Put32(central, 0x02014b50);
+        Put16(central, 20);  // made by MS-DOS
+        Put16(central, 20);
+        Put16(central, 0x0800);
+        Put16(central, method);
+        Put16(central, entry.dosTime);
+        Put16(central, entry.dosDate);
+        Put32(central, crc);
+        Put32(central, static_cast<uint32_t>(stored.size()));
+        Put32(central, static_cast<uint32_t>(entry.data.size()));
+        Put16(central, static_cast<uint32_t>(entry.name.size()));
+        Put16(central, 0);
+        Put16(central, 0);
+        Put16(central, 0);
+        Put16(central, 0);
+        Put32(central, entry.directoryAttribute ? 0x10 : 0x20);
+        Put32(central, offset);
+        central += entry.name;
+    }
+    const uint32_t centralOffset = static_cast<uint32_t>(out.size());
+    out += central;
+    Put32(out, 0x06054b50);
+    Put16(out, 0);
+    Put16(out, 0);
+    Put16(out, static_cast<uint32_t>(entries_.size()));
+    Put16(out, static_cast<uint32_t>(entries_.size()));
+    Put32(out, static_cast<uint32_t>(central.size()));
+    Put32(out, centralOffset);
+    Put16(out, 0);
+    return out;
+}
+
+bool ZipBuilder::WriteTo(const std::wstring& path) const { return WriteBytes(path, Build()); }

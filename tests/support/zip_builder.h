@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Builds zip archives byte by byte for tests, so that names, times, methods
+// and damage are under the test's control.
+class ZipBuilder {
+public:
+    struct Entry {
+        std::string name;  // stored name bytes, as they go into the archive
+        std::string data;
+        bool deflate = true;
+        bool directoryAttribute = false;  // DOS directory bit in the external attributes
+        uint16_t dosTime = 0x6000;        // 12:00:00
+        uint16_t dosDate = 0x5A21;        // 2025-01-01
+    };
+
+    ZipBuilder& AddFile(const std::string& name, const std::string& data);
+    ZipBuilder& AddFolder(const std::string& name);  // name should end with "/"
+    ZipBuilder& Add(const Entry& entry);
+
+    // The complete archive.
+    std::string Build() const;
+    // Writes Build() to a file; false on failure.
+    bool WriteTo(const std::wstring& path) const;
+
+private:
+    std::vector<Entry> entries_;
+};

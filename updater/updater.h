@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Receives every user-visible status text of an update run.
+using StatusCallback = std::function<void(const std::wstring&)>;
+
+// One archive listed in "manifest.json".
+struct UpdatePackage {
+    std::string version;   // shown only; patches store their numeric version as text
+    std::string zip;       // archive name below the update folder
+    std::string crc;       // read, not checked
+    int32_t size = 0;      // read, not checked
+    int64_t created = 0;   // stamp that orders packages and is compared with version.txt
+};
+
+struct UpdateManifest {
+    std::string latest;
+    std::vector<UpdatePackage> patches;  // file order
+    std::vector<UpdatePackage> fulls;    // file order
+};
+
+// The update engine: one object per run, filled in by its creator before Run.
+// The flags tell the caller why a run stopped.
+class Updater {
+public:
+    std::wstring baseUrl;  // update folder URL, ends with "/"
+    StatusCallback onStatus;
+    bool launcherUpdatePending = false;
+    bool haltedAfterExtractionFailure = false;
+    bool blockedByRunningExecutable = false;
+    std::wstring runningExecutablePath;
+    std::wstring selfUpdateFolder = L"_launcher_self_update";
+
+    // Fetches url with an HTTP GET into targetPath, through targetPath +
+    // ".download"; true only when targetPath holds the complete body.
+    bool DownloadFile(const std::wstring& url, const std::wstring& targetPath);
+
+private:
+    void ReportStatus(const std::wstring& text) const {
+        if (onStatus) {
+            onStatus(text);
+        }
+    }
+};
+
+// Reads the JSON manifest at path. False when the file cannot be opened or
+// is malformed (syntax, root or package not an object, a value of the wrong
+// type); nothing is thrown.
+bool ParseManifest(const std::string& path, UpdateManifest& manifest);
+
+// First whitespace-delimited token of "version.txt"; "0" when the file cannot
+// be opened, "" when it is empty.
+std::string ReadVersionFile();
+
+// Replaces the contents of "version.txt" with text (no line end).
+void WriteVersionFile(const std::string& text);
+
+// Turns a stamp into a comparable number: "1.2.3" gives 10203, "2.5" gives
+// 20500; otherwise a base-10 integer (saturating, 0 when there are no digits).
+int64_t ParseVersionNumber(const std::string& text);
