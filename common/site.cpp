@@ -15,7 +15,9 @@ bool StartsWithNoCase(const std::wstring& text, const wchar_t* prefix, size_t* l
 
 }  // namespace
 
-const wchar_t* GameSiteUrl() { return VANTORA_SITE_URL; }
+const wchar_t* GameSiteUrl() {
+    return VANTORA_SITE_URL;
+}
 
 SiteAddress GameSiteAddress() {
     SiteAddress address;
@@ -24,9 +26,13 @@ SiteAddress GameSiteAddress() {
     return address;
 }
 
-std::wstring UpdateFolderUrl() { return std::wstring(GameSiteUrl()) + L"/ClientUpdates/"; }
+std::wstring UpdateFolderUrl() {
+    return std::wstring(GameSiteUrl()) + L"/ClientUpdates/";
+}
 
-const wchar_t* DefaultGameServerHost() { return VANTORA_GAME_SERVER_HOST; }
+const wchar_t* DefaultGameServerHost() {
+    return VANTORA_GAME_SERVER_HOST;
+}
 
 bool ParseSiteAddress(const std::wstring& url, SiteAddress* out) {
     SiteAddress address;

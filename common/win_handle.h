@@ -9,7 +9,7 @@
 // value that means "no handle" and the function that releases it.
 template <typename Traits>
 class UniqueHandle {
-public:
+  public:
     using Type = typename Traits::Type;
 
     UniqueHandle() noexcept : handle_(Traits::Invalid()) {}
@@ -37,7 +37,7 @@ public:
         }
     }
 
-private:
+  private:
     Type handle_;
 };
 

@@ -10,11 +10,11 @@ using StatusCallback = std::function<void(const std::wstring&)>;
 
 // One archive listed in "manifest.json".
 struct UpdatePackage {
-    std::string version;   // shown only; patches store their numeric version as text
-    std::string zip;       // archive name below the update folder
-    std::string crc;       // read, not checked
-    int32_t size = 0;      // read, not checked
-    int64_t created = 0;   // stamp that orders packages and is compared with version.txt
+    std::string version;  // shown only; patches store their numeric version as text
+    std::string zip;      // archive name below the update folder
+    std::string crc;      // read, not checked
+    int32_t size = 0;     // read, not checked
+    int64_t created = 0;  // stamp that orders packages and is compared with version.txt
 };
 
 struct UpdateManifest {
@@ -26,7 +26,7 @@ struct UpdateManifest {
 // The update engine: one object per run, filled in by its creator before Run.
 // The flags tell the caller why a run stopped.
 class Updater {
-public:
+  public:
     std::wstring baseUrl;  // update folder URL, ends with "/"
     StatusCallback onStatus;
     bool launcherUpdatePending = false;
@@ -39,7 +39,7 @@ public:
     // ".download"; true only when targetPath holds the complete body.
     bool DownloadFile(const std::wstring& url, const std::wstring& targetPath);
 
-private:
+  private:
     void ReportStatus(const std::wstring& text) const {
         if (onStatus) {
             onStatus(text);

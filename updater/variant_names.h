@@ -8,9 +8,9 @@ struct VariantNames {
     const wchar_t* launcherProgram;     // this build's program file
     const wchar_t* selfUpdaterProgram;  // started to replace the launcher
     // Lower-case file names as they are compared with archive entries.
-    const char* stagedLauncher;         // redirected into the staging folder
-    const char* skipped[2];             // the other build's launcher and self-updater
-    const char* ownSelfUpdater;         // written like any other file
+    const char* stagedLauncher;  // redirected into the staging folder
+    const char* skipped[2];      // the other build's launcher and self-updater
+    const char* ownSelfUpdater;  // written like any other file
 };
 
 extern const VariantNames kX64VariantNames;

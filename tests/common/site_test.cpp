@@ -21,10 +21,9 @@ TEST(SiteAddress, SplitsSchemeHostAndPort) {
 TEST(SiteAddress, RejectsWhatIsNotSchemeHostPort) {
     SiteAddress address;
     address.host = L"unchanged";
-    for (const wchar_t* bad :
-         {L"", L"ftp://host", L"https://", L"https://:443", L"https://host:", L"https://host:0",
-          L"https://host:65536", L"https://host:12a", L"https://host/path", L"https://u@host",
-          L"host:443"}) {
+    for (const wchar_t* bad : {L"", L"ftp://host", L"https://", L"https://:443", L"https://host:",
+                               L"https://host:0", L"https://host:65536", L"https://host:12a",
+                               L"https://host/path", L"https://u@host", L"host:443"}) {
         EXPECT_FALSE(ParseSiteAddress(bad, &address)) << bad;
     }
     EXPECT_EQ(address.host, L"unchanged");

@@ -20,7 +20,9 @@ TEST(TextConversion, EmptyAndAsciiInputs) {
 }
 
 TEST(TextConversion, InvalidUtf8IsSubstitutedNotDropped) {
-    const std::wstring wide = Utf8ToWide("a\xFF" "b");
+    const std::wstring wide = Utf8ToWide(
+        "a\xFF"
+        "b");
     ASSERT_EQ(wide.size(), 3u);
     EXPECT_EQ(wide[0], L'a');
     EXPECT_EQ(wide[2], L'b');

@@ -42,7 +42,9 @@ TestHttpServer::TestHttpServer() {
     fallback_.body = "not found";
 }
 
-TestHttpServer::~TestHttpServer() { Stop(); }
+TestHttpServer::~TestHttpServer() {
+    Stop();
+}
 
 bool TestHttpServer::Start(uint16_t port) {
     WSADATA data;
@@ -166,7 +168,8 @@ void TestHttpServer::HandleConnection(SOCKET client) {
         response = found != responses_.end() ? found->second : fallback_;
     }
 
-    std::string out = "HTTP/1.1 " + std::to_string(response.status) + " " + response.reason + "\r\n";
+    std::string out =
+        "HTTP/1.1 " + std::to_string(response.status) + " " + response.reason + "\r\n";
     out += "Connection: close\r\n";
     if (response.length == ScriptedResponse::Length::kCorrect) {
         out += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";

@@ -25,7 +25,7 @@ struct ScriptedResponse {
     std::string body;
     Length length = Length::kCorrect;
     uint64_t customLength = 0;
-    size_t pieceSize = 0;         // 0: the body in one send; otherwise pieces of this size
+    size_t pieceSize = 0;  // 0: the body in one send; otherwise pieces of this size
     DWORD pauseBetweenPiecesMs = 0;
     size_t closeAfterBytes = SIZE_MAX;  // close the connection after this many body bytes
 
@@ -45,7 +45,7 @@ struct ScriptedResponse {
 // What the server saw of one request.
 struct RecordedRequest {
     std::string method;
-    std::string target;  // request path with query, as sent
+    std::string target;                          // request path with query, as sent
     std::map<std::string, std::string> headers;  // names lower-cased
 };
 
@@ -53,7 +53,7 @@ struct RecordedRequest {
 // per request target; unknown targets get 404. Each connection carries one
 // request and is closed after the answer.
 class TestHttpServer {
-public:
+  public:
     TestHttpServer();
     ~TestHttpServer();
     TestHttpServer(const TestHttpServer&) = delete;
@@ -73,7 +73,7 @@ public:
     std::vector<RecordedRequest> Requests() const;
     std::vector<std::string> RequestedTargets() const;
 
-private:
+  private:
     void Serve();
     void HandleConnection(SOCKET client);
 

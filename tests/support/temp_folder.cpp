@@ -70,7 +70,9 @@ ScopedCurrentDirectory::ScopedCurrentDirectory(const std::wstring& folder) {
     SetCurrentDirectoryW(folder.c_str());
 }
 
-ScopedCurrentDirectory::~ScopedCurrentDirectory() { SetCurrentDirectoryW(previous_.c_str()); }
+ScopedCurrentDirectory::~ScopedCurrentDirectory() {
+    SetCurrentDirectoryW(previous_.c_str());
+}
 
 bool WriteBytes(const std::wstring& path, const std::string& bytes) {
     UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

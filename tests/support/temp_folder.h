@@ -5,7 +5,7 @@
 // A fresh, empty folder under the system's temporary folder, removed with
 // everything in it when the object goes away.
 class TempFolder {
-public:
+  public:
     // The optional suffix becomes part of the folder name (non-ASCII allowed).
     explicit TempFolder(const std::wstring& suffix = L"");
     ~TempFolder();
@@ -17,19 +17,19 @@ public:
     // path() + "\" + relative.
     std::wstring Child(const std::wstring& relative) const;
 
-private:
+  private:
     std::wstring path_;
 };
 
 // Makes a folder the current directory for the lifetime of the object.
 class ScopedCurrentDirectory {
-public:
+  public:
     explicit ScopedCurrentDirectory(const std::wstring& folder);
     ~ScopedCurrentDirectory();
     ScopedCurrentDirectory(const ScopedCurrentDirectory&) = delete;
     ScopedCurrentDirectory& operator=(const ScopedCurrentDirectory&) = delete;
 
-private:
+  private:
     std::wstring previous_;
 };
 

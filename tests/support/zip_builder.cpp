@@ -56,9 +56,9 @@ std::string ZipBuilder::Build() const {
     std::string out;
     std::string central;
     for (const Entry& entry : entries_) {
-        const uint32_t crc = static_cast<uint32_t>(
-            crc32(0, reinterpret_cast<const Bytef*>(entry.data.data()),
-                  static_cast<uInt>(entry.data.size())));
+        const uint32_t crc =
+            static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(entry.data.data()),
+                                        static_cast<uInt>(entry.data.size())));
         const std::string stored = entry.deflate ? RawDeflate(entry.data) : entry.data;
         const uint16_t method = entry.deflate ? 8 : 0;
         const uint32_t offset = static_cast<uint32_t>(out.size());
@@ -109,4 +109,6 @@ std::string ZipBuilder::Build() const {
     return out;
 }
 
-bool ZipBuilder::WriteTo(const std::wstring& path) const { return WriteBytes(path, Build()); }
+bool ZipBuilder::WriteTo(const std::wstring& path) const {
+    return WriteBytes(path, Build());
+}

@@ -7,7 +7,7 @@
 // Builds zip archives byte by byte for tests, so that names, times, methods
 // and damage are under the test's control.
 class ZipBuilder {
-public:
+  public:
     struct Entry {
         std::string name;  // stored name bytes, as they go into the archive
         std::string data;
@@ -26,6 +26,6 @@ public:
     // Writes Build() to a file; false on failure.
     bool WriteTo(const std::wstring& path) const;
 
-private:
+  private:
     std::vector<Entry> entries_;
 };

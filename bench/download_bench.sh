@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Download throughput of Updater::DownloadFile against a bare WinHTTP read
+# loop (both under Wine) and curl (native), all fetching the same 256 MiB body
+# from one loopback server, alternating, several runs each. Every process is
+# pinned to one CPU to keep Wine's cross-CPU wake-ups out of the numbers.
+#
+# usage: bench/download_bench.sh [BUILD_DIR] [RUNS]
+set -euo pipefail
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${1:-$root/build/x64}"
+runs="${2:-5}"
+size_mib=256
+
+bench_exe="$build/bench/download_bench.exe"
+[ -x "$build/wine-run.sh" ] && [ -f "$bench_exe" ] || {
+    echo "build the benchmark first: cmake --build --preset x64" >&2
+    exit 1
+}
+
+work="$(mktemp -d)"
+server_pid=""
+cleanup() {
+    [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The programs write their diary into the current directory: keep it in $work.
+cd "$work"
+head -c "$((size_mib * 1024 * 1024))" /dev/urandom > "$work/body.bin"
+taskset -c 0 python3 "$root/bench/serve_file.py" "$work/body.bin" "$work/port" &
+server_pid=$!
+for _ in $(seq 100); do [ -f "$work/port" ] && break; sleep 0.05; done
+url="http://127.0.0.1:$(cat "$work/port")/ClientUpdates/full.zip"
+win_target="Z:$work/out.bin"
+
+# Start the Wine prefix before timing anything.
+taskset -c 0 "$build/wine-run.sh" "$bench_exe" bare "$url" "$win_target" >/dev/null
+
+declare -a updater_mibs bare_mibs curl_mibs
+updater_peak=0
+bare_peak=0
+for run in $(seq "$runs"); do
+    line="$(taskset -c 0 "$build/wine-run.sh" "$bench_exe" updater "$url" "$win_target" | tr -d '\r')"
+    seconds="$(sed -n 's/.*seconds=\([0-9.]*\).*/\1/p' <<<"$line")"
+    peak="$(sed -n 's/.*peak_working_set=\([0-9]*\).*/\1/p' <<<"$line")"
+    texts="$(sed -n 's/.*status_texts=\([0-9]*\).*/\1/p' <<<"$line")"
+    updater_mibs+=("$(python3 -c "print($size_mib / $seconds)")")
+    [ "$peak" -gt "$updater_peak" ] && updater_peak="$peak"
+
+    line="$(taskset -c 0 "$build/wine-run.sh" "$bench_exe" bare "$url" "$win_target" | tr -d '\r')"
+    seconds="$(sed -n 's/.*seconds=\([0-9.]*\).*/\1/p' <<<"$line")"
+    peak="$(sed -n 's/.*peak_working_set=\([0-9]*\).*/\1/p' <<<"$line")"
+    bare_mibs+=("$(python3 -c "print($size_mib / $seconds)")")
+    [ "$peak" -gt "$bare_peak" ] && bare_peak="$peak"
+
+    seconds="$(taskset -c 0 curl -s -o "$work/curl.bin" -w '%{time_total}' "$url")"
+    curl_mibs+=("$(python3 -c "print($size_mib / $seconds)")")
+    cmp -s "$work/body.bin" "$work/out.bin" || { echo "run $run: downloaded bytes differ" >&2; exit 1; }
+    echo "run $run: DownloadFile ${updater_mibs[-1]%.*} MiB/s ($texts status texts), bare ${bare_mibs[-1]%.*} MiB/s, curl ${curl_mibs[-1]%.*} MiB/s"
+done
+
+python3 - "$updater_peak" "$bare_peak" "${updater_mibs[*]}" "${bare_mibs[*]}" "${curl_mibs[*]}" <<'PY'
+import statistics, sys
+updater_peak, bare_peak = int(sys.argv[1]), int(sys.argv[2])
+updater, bare, curl = ([float(x) for x in arg.split()] for arg in sys.argv[3:6])
+mu, mb, mc = statistics.median(updater), statistics.median(bare), statistics.median(curl)
+print(f"median throughput (MiB/s): DownloadFile {mu:.1f}, bare WinHTTP loop {mb:.1f}, curl {mc:.1f}")
+print(f"ratio DownloadFile / bare loop: {mu / mb:.3f}   (goal: at least 0.9)")
+print(f"ratio bare loop / curl:         {mb / mc:.3f}")
+print(f"ratio DownloadFile / curl:      {mu / mc:.3f}")
+print(f"peak working set: DownloadFile {updater_peak / 2**20:.1f} MiB (goal: under 32 MB), "
+      f"bare loop {bare_peak / 2**20:.1f} MiB")
+PY

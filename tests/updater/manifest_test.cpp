@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/support/temp_folder.h"
+#include "updater/updater.h"
+
+namespace {
+
+class ManifestParse : public ::testing::Test {
+  protected:
+    // Writes text to manifest.json and parses it.
+    bool Parse(const std::string& text) {
+        EXPECT_TRUE(WriteBytes(L"manifest.json", text));
+        return ParseManifest("manifest.json", manifest_);
+    }
+
+    TempFolder folder_;
+    ScopedCurrentDirectory cwd_{folder_.path()};
+    UpdateManifest manifest_;
+};
+
+}  // namespace
+
+TEST_F(ManifestParse, ReadsPackagesInFileOrder) {
+    ASSERT_TRUE(Parse(R"({
+        "latest": "2.4.0",
+        "fulls": [
+            {"version": "2.0.0", "zip": "full_200.zip", "crc": "0a1b", "size": 734003200,
+             "created": 1700000000},
+            {"version": "2.4.0", "zip": "full_240.zip", "created": 1710000000}
+        ],
+        "patches": [
+            {"version": 1710000500, "zip": "patch_b.zip", "crc": "ff", "size": 4096,
+             "created": 1710000500},
+            {"version": -3, "zip": "patch_a.zip", "created": 1710000100},
+            {"unknown": true}
+        ],
+        "comment": "keys the launcher does not know are ignored"
+    })"));
+    EXPECT_EQ(manifest_.latest, "2.4.0");
+    ASSERT_EQ(manifest_.fulls.size(), 2u);
+    EXPECT_EQ(manifest_.fulls[0].version, "2.0.0");
+    EXPECT_EQ(manifest_.fulls[0].zip, "full_200.zip");
+    EXPECT_EQ(manifest_.fulls[0].crc, "0a1b");
+    EXPECT_EQ(manifest_.fulls[0].size, 734003200);
+    EXPECT_EQ(manifest_.fulls[0].created, 1700000000);
+    EXPECT_EQ(manifest_.fulls[1].crc, "");
+    EXPECT_EQ(manifest_.fulls[1].size, 0);
+
+    ASSERT_EQ(manifest_.patches.size(), 3u);
+    EXPECT_EQ(manifest_.patches[0].version, "1710000500");  // numeric version kept as text
+    EXPECT_EQ(manifest_.patches[1].version, "-3");
+    EXPECT_EQ(manifest_.patches[1].zip, "patch_a.zip");
+    // A package object without any known key takes every default.
+    EXPECT_EQ(manifest_.patches[2].version, "0");
+    EXPECT_EQ(manifest_.patches[2].zip, "");
+    EXPECT_EQ(manifest_.patches[2].created, 0);
+}
+
+TEST_F(ManifestParse, MissingOrNullListsMeanNoPackages) {
+    ASSERT_TRUE(Parse(R"({"patches": null})"));
+    EXPECT_EQ(manifest_.latest, "");
+    EXPECT_TRUE(manifest_.patches.empty());
+    EXPECT_TRUE(manifest_.fulls.empty());
+    ASSERT_TRUE(Parse(R"({"fulls": [], "patches": []})"));
+    EXPECT_TRUE(manifest_.fulls.empty());
+}
+
+TEST_F(ManifestParse, NumbersAreTruncatedAndCutToTheirFieldWidth) {
+    ASSERT_TRUE(Parse(R"({"fulls": [
+        {"created": 12.9, "size": 4294967297},
+        {"created": -12.9, "size": 7.99},
+        {"created": 1e300},
+        {"created": 18446744073709551615}
+    ], "patches": [{"version": 42.7}]})"));
+    ASSERT_EQ(manifest_.fulls.size(), 4u);
+    EXPECT_EQ(manifest_.fulls[0].created, 12);
+    EXPECT_EQ(manifest_.fulls[0].size, 1);  // 2^32 + 1 cut to 32 bits
+    EXPECT_EQ(manifest_.fulls[1].created, -12);
+    EXPECT_EQ(manifest_.fulls[1].size, 7);
+    EXPECT_EQ(manifest_.fulls[2].created, INT64_MAX);  // saturates instead of overflowing
+    EXPECT_EQ(manifest_.fulls[3].created, -1);         // unsigned 64-bit value taken as its bits
+    EXPECT_EQ(manifest_.patches[0].version, "42");
+}
+
+TEST_F(ManifestParse, MalformedManifestsAreAFalseResult) {
+    const char* const malformed[] = {
+        "",                                          // empty file
+        "{\"fulls\": [",                             // cut off
+        "{\"latest\": \"1\",}",                      // syntax error
+        "[]",                                        // root not an object
+        "\"text\"",                                  // root not an object
+        "{\"latest\": 5}",                           // number where a string belongs
+        "{\"patches\": [{\"version\": \"1.0\"}]}",   // string version in patches
+        "{\"fulls\": [{\"version\": 3}]}",           // numeric version in fulls
+        "{\"fulls\": [{\"zip\": 7}]}",               // number where a string belongs
+        "{\"fulls\": [{\"created\": \"17\"}]}",      // string where a number belongs
+        "{\"fulls\": [{\"size\": true}]}",           // boolean where a number belongs
+        "{\"fulls\": [{\"crc\": null}]}",            // null where a string belongs
+        "{\"patches\": [5]}",                        // package not an object
+        "{\"patches\": [{\"created\": 1}, \"x\"]}",  // second package not an object
+        "{\"fulls\": {\"version\": \"1\"}}",         // an object instead of a list
+        "{\"fulls\": 3}",                            // a single value instead of a list
+    };
+    for (const char* text : malformed) {
+        manifest_.latest = "untouched";
+        EXPECT_FALSE(Parse(text)) << text;
+        EXPECT_EQ(manifest_.latest, "untouched") << text;
+    }
+}
+
+TEST_F(ManifestParse, MissingFileAndDeepNestingFailWithoutCrashing) {
+    EXPECT_FALSE(ParseManifest("no-such-manifest.json", manifest_));
+    const std::string deep =
+        "{\"fulls\":" + std::string(200000, '[') + std::string(200000, ']') + "}";
+    EXPECT_FALSE(Parse(deep));
+}

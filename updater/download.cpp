@@ -1,0 +1,167 @@
+#include <windows.h>
+#include <winhttp.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cwchar>
+#include <vector>
+
+#include "common/win_handle.h"
+#include "updater/update_log.h"
+#include "updater/updater.h"
+
+namespace {
+
+const wchar_t kUserAgent[] = L"VantoraUpdater/1.0";
+const DWORD kMaxReadSize = 1048576;
+
+// Content-Length as an unsigned number; a header without digits counts as 0.
+bool QueryContentLength(HINTERNET request, uint64_t& length) {
+    wchar_t text[64] = {};  // 128 bytes
+    DWORD size = sizeof(text);
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX,
+                             text, &size, WINHTTP_NO_HEADER_INDEX)) {
+        return false;
+    }
+    text[63] = L'\0';
+    length = wcstoull(text, nullptr, 10);
+    return true;
+}
+
+}  // namespace
+
+bool Updater::DownloadFile(const std::wstring& url, const std::wstring& targetPath) {
+    LogUpdate(L"Download start: %s -> %s", url.c_str(), targetPath.c_str());
+
+    wchar_t host[256] = {};
+    wchar_t path[1024] = {};
+    URL_COMPONENTS parts = {};
+    parts.dwStructSize = sizeof(parts);
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = ARRAYSIZE(host);
+    parts.lpszUrlPath = path;
+    parts.dwUrlPathLength = ARRAYSIZE(path);
+    if (!WinHttpCrackUrl(url.c_str(), 0, 0, &parts)) {
+        return false;
+    }
+
+    // Declared in this order so that they close request, connection, session.
+    UniqueInternet session(WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
+                                       WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+    if (!session) {
+        return false;
+    }
+    UniqueInternet connection(WinHttpConnect(session.get(), host, parts.nPort, 0));
+    if (!connection) {
+        return false;
+    }
+    const DWORD flags = parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
+    UniqueInternet request(WinHttpOpenRequest(connection.get(), L"GET", path, nullptr,
+                                              WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                              flags));
+    if (!request) {
+        return false;
+    }
+    if (!WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
+                            WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+        !WinHttpReceiveResponse(request.get(), nullptr)) {
+        LogUpdate(L"ReceiveResponse failed. Win32=%lu", GetLastError());
+        return false;
+    }
+
+    DWORD status = 0;
+    DWORD statusSize = sizeof(status);
+    if (!WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                             WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusSize,
+                             WINHTTP_NO_HEADER_INDEX)) {
+        status = 0;
+    }
+    if (status < 200 || status > 299) {
+        LogUpdate(L"Download returned HTTP status %lu", status);
+        return false;
+    }
+
+    // The body goes to a temporary file next to the target; only a complete,
+    // flushed and size-checked body replaces the target.
+    const std::wstring tempPath = targetPath + L".download";
+    UniqueFile file(CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        LogUpdate(L"Could not open download target. Win32=%lu", GetLastError());
+        return false;
+    }
+
+    uint64_t expected = 0;
+    const bool hasLength = QueryContentLength(request.get(), expected);
+    const bool reportProgress = hasLength && expected != 0;
+
+    uint64_t received = 0;
+    const auto start = std::chrono::steady_clock::now();
+    bool complete = false;
+    bool flushed = false;
+    for (;;) {
+        DWORD available = 0;
+        if (!WinHttpQueryDataAvailable(request.get(), &available)) {
+            break;
+        }
+        if (available == 0) {
+            complete = true;
+            break;
+        }
+        std::vector<char> buffer(std::min(available, kMaxReadSize));
+        DWORD read = 0;
+        if (!WinHttpReadData(request.get(), buffer.data(), static_cast<DWORD>(buffer.size()),
+                             &read)) {
+            break;
+        }
+        if (read > 0) {
+            DWORD written = 0;
+            if (!WriteFile(file.get(), buffer.data(), read, &written, nullptr) || written != read) {
+                LogUpdate(L"Writing download failed. Win32=%lu Written=%lu Expected=%lu",
+                          GetLastError(), written, read);
+                break;
+            }
+        }
+        received += read;
+        if (reportProgress) {
+            const uint64_t percent = received * 100 / expected;
+            double elapsed =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            if (elapsed <= 0) {
+                elapsed = 1.0;
+            }
+            const double speed = static_cast<double>(received) / 1024.0 / elapsed;
+            wchar_t text[256];
+            _snwprintf(text, 255, L"Downloading... %d%% (%.1f KB/s)", static_cast<int>(percent),
+                       speed);
+            text[255] = L'\0';
+            ReportStatus(text);
+        }
+    }
+
+    if (complete) {
+        if (FlushFileBuffers(file.get())) {
+            flushed = true;
+        } else {
+            LogUpdate(L"FlushFileBuffers failed. Win32=%lu", GetLastError());
+        }
+    }
+    file.reset();
+    LogUpdate(L"Download finished. Bytes=%llu", received);
+    if (!flushed) {
+        DeleteFileW(tempPath.c_str());
+        return false;
+    }
+    if (hasLength && expected != 0 && received != expected) {
+        LogUpdate(L"Download size mismatch. Expected=%llu Received=%llu", expected, received);
+        DeleteFileW(tempPath.c_str());
+        return false;
+    }
+    if (!MoveFileExW(tempPath.c_str(), targetPath.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        LogUpdate(L"Could not finalize download. Win32=%lu", GetLastError());
+        DeleteFileW(tempPath.c_str());
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,121 @@
+#include <cmath>
+#include <fstream>
+#include <limits>
+
+#include <nlohmann/json.hpp>
+
+#include "updater/updater.h"
+
+namespace {
+
+using nlohmann::json;
+
+// Every reader below returns false for a value of the wrong type; a missing
+// key leaves the default in place.
+
+bool ReadString(const json& object, const char* key, std::string& out) {
+    const auto found = object.find(key);
+    if (found == object.end()) {
+        return true;
+    }
+    if (!found->is_string()) {
+        return false;
+    }
+    out = found->get<std::string>();
+    return true;
+}
+
+// Integers are taken as they are; a floating-point value is truncated toward
+// zero, saturating at the ends of the 64-bit range.
+bool ReadInteger(const json& object, const char* key, int64_t& out) {
+    const auto found = object.find(key);
+    if (found == object.end()) {
+        return true;
+    }
+    if (found->is_number_integer()) {
+        out = found->is_number_unsigned() ? static_cast<int64_t>(found->get<uint64_t>())
+                                          : found->get<int64_t>();
+        return true;
+    }
+    if (found->is_number_float()) {
+        const double value = std::trunc(found->get<double>());
+        if (value >= 9223372036854775807.0) {
+            out = std::numeric_limits<int64_t>::max();
+        } else if (value <= -9223372036854775808.0) {
+            out = std::numeric_limits<int64_t>::min();
+        } else {
+            out = static_cast<int64_t>(value);
+        }
+        return true;
+    }
+    return false;
+}
+
+bool ReadPackage(const json& object, bool numericVersion, UpdatePackage& package) {
+    if (!object.is_object()) {
+        return false;
+    }
+    if (numericVersion) {
+        int64_t version = 0;
+        if (!ReadInteger(object, "version", version)) {
+            return false;
+        }
+        package.version = std::to_string(version);
+    } else if (!ReadString(object, "version", package.version)) {
+        return false;
+    }
+    int64_t size = 0;
+    if (!ReadString(object, "zip", package.zip) || !ReadString(object, "crc", package.crc) ||
+        !ReadInteger(object, "size", size) || !ReadInteger(object, "created", package.created)) {
+        return false;
+    }
+    package.size = static_cast<int32_t>(size);
+    return true;
+}
+
+// "patches" and "fulls": absent or null means none; anything but an array of
+// package objects makes the manifest unusable.
+bool ReadPackageList(const json& root, const char* key, bool numericVersion,
+                     std::vector<UpdatePackage>& out) {
+    const auto found = root.find(key);
+    if (found == root.end() || found->is_null()) {
+        return true;
+    }
+    if (!found->is_array()) {
+        return false;
+    }
+    for (const json& item : *found) {
+        UpdatePackage package;
+        if (!ReadPackage(item, numericVersion, package)) {
+            return false;
+        }
+        out.push_back(std::move(package));
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ParseManifest(const std::string& path, UpdateManifest& manifest) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file.is_open()) {
+        return false;
+    }
+    try {
+        const json root = json::parse(file, nullptr, /*allow_exceptions=*/false);
+        if (root.is_discarded() || !root.is_object()) {
+            return false;
+        }
+        UpdateManifest parsed;
+        if (!ReadString(root, "latest", parsed.latest) ||
+            !ReadPackageList(root, "patches", /*numericVersion=*/true, parsed.patches) ||
+            !ReadPackageList(root, "fulls", /*numericVersion=*/false, parsed.fulls)) {
+            return false;
+        }
+        manifest = std::move(parsed);
+        return true;
+    } catch (const std::exception&) {
+        // Out of memory on a huge file, or anything else the library throws.
+        return false;
+    }
+}

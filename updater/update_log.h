@@ -1,0 +1,20 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdarg>
+#include <string>
+
+// Appends one line to "updateerror.txt" in the current directory: the local
+// time as "[hh:mm:ss] ", the formatted message and a line end, as UTF-8. The
+// file is opened and closed for every line; a line that cannot be written is
+// dropped silently.
+//
+// The format follows the Windows wide printf family: %s takes a UTF-16
+// string, %S a narrow string (taken as UTF-8), %d an int, %lu an unsigned
+// long (32 bits on Windows), %llu an unsigned 64-bit integer.
+void LogUpdate(const wchar_t* format, ...);
+
+// The parts of a line, formatted as LogUpdate does.
+std::wstring FormatLogPrefix(const SYSTEMTIME& time);
+std::wstring FormatLogMessage(const wchar_t* format, va_list args);

@@ -1,0 +1,264 @@
+#include "updater/zip_reader.h"
+
+#include <windows.h>
+
+// minizip: iowin32.h has no include guard and needs unzip.h first.
+#include <unzip.h>
+#include <iowin32.h>
+
+#include "common/text.h"
+
+namespace {
+
+const DWORD kCopyBlockSize = 256 * 1024;
+const unsigned kDosDirectoryAttribute = 0x10;
+const unsigned kUnixDirectoryMode = 0040000;
+const unsigned kUnixFileTypeMask = 0170000;
+
+bool IsDirectoryEntry(const std::string& name, const unz_file_info64& info) {
+    if (!name.empty() && (name.back() == '/' || name.back() == '\\')) {
+        return true;
+    }
+    if (info.external_fa & kDosDirectoryAttribute) {
+        return true;
+    }
+    const unsigned madeBy = info.version >> 8;
+    const unsigned unixHost = 3;
+    return madeBy == unixHost &&
+           ((info.external_fa >> 16) & kUnixFileTypeMask) == kUnixDirectoryMode;
+}
+
+// minizip cannot open an archive that is nothing but its end record (no
+// entries), although that is a valid zip file.
+bool IsEmptyArchive(const std::wstring& path) {
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size;
+    if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart < 22 ||
+        size.QuadPart > 22 + 0xFFFF) {
+        return false;
+    }
+    unsigned char record[22];
+    DWORD read = 0;
+    if (!ReadFile(file.get(), record, sizeof(record), &read, nullptr) || read != sizeof(record)) {
+        return false;
+    }
+    auto word = [&](int at) { return record[at] | record[at + 1] << 8; };
+    const bool endRecord = record[0] == 'P' && record[1] == 'K' && record[2] == 5 && record[3] == 6;
+    return endRecord && word(8) == 0 && word(10) == 0 && 22 + word(20) == size.QuadPart;
+}
+
+// The entry's DOS date and time (local time) as a file time (UTC).
+bool EntryFileTime(const unz_file_info64& info, FILETIME& out) {
+    FILETIME local;
+    if (!DosDateTimeToFileTime(HIWORD(info.dosDate), LOWORD(info.dosDate), &local)) {
+        return false;
+    }
+    return LocalFileTimeToFileTime(&local, &out) != 0;
+}
+
+}  // namespace
+
+void ZipArchiveTraits::Close(Type archive) noexcept {
+    unzClose(archive);
+}
+
+const char* ZipErrorText(int code) {
+    switch (code) {
+        case kZipOk:
+            return "no error";
+        case kZipFileOpenFailed:
+            return "file open failed";
+        case kZipInvalidArchive:
+            return "not a zip archive or archive damaged";
+        case kZipInvalidParameter:
+            return "invalid parameter";
+        case kZipEntryDamaged:
+            return "entry data damaged";
+        case kZipCrcMismatch:
+            return "CRC-32 check failed";
+        case kZipUnsupportedEntry:
+            return "unsupported compression method or encryption";
+        case kZipFileCreateFailed:
+            return "file create failed";
+        case kZipFileWriteFailed:
+            return "file write failed";
+        case kZipFileReplaceFailed:
+            return "could not replace existing file";
+        default:
+            return "unknown error";
+    }
+}
+
+bool ZipReader::Fail(int code) {
+    lastError_ = code;
+    return false;
+}
+
+int ZipReader::TakeLastError() {
+    const int code = lastError_;
+    lastError_ = kZipOk;
+    return code;
+}
+
+bool ZipReader::Open(const std::string& utf8Path) {
+    Close();
+    const std::wstring path = Utf8ToWide(utf8Path);
+    zlib_filefunc64_def functions;
+    fill_win32_filefunc64W(&functions);
+    archive_.reset(unzOpen2_64(path.c_str(), &functions));
+    if (!archive_ && IsEmptyArchive(path)) {
+        emptyArchive_ = true;
+        return true;
+    }
+    if (!archive_) {
+        // minizip reports a missing and a damaged file alike; tell them apart.
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        const bool readable =
+            attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+        return Fail(readable ? kZipInvalidArchive : kZipFileOpenFailed);
+    }
+    unz_global_info64 info;
+    if (unzGetGlobalInfo64(archive_.get(), &info) != UNZ_OK) {
+        archive_.reset();
+        return Fail(kZipInvalidArchive);
+    }
+    entryCount_ = info.number_entry > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(info.number_entry);
+    positions_.clear();
+    return true;
+}
+
+void ZipReader::Close() {
+    archive_.reset();
+    emptyArchive_ = false;
+    entryCount_ = 0;
+    positions_.clear();
+}
+
+// Makes entry `index` the current one. Entries are found by walking the
+// directory once; the positions seen on the way are kept for later visits.
+bool ZipReader::SeekEntry(int index) {
+    if (!archive_ || index < 0 || index >= entryCount_) {
+        return Fail(kZipInvalidParameter);
+    }
+    const size_t known = positions_.size() / 2;
+    if (static_cast<size_t>(index) < known) {
+        unz64_file_pos position = {positions_[2 * index], positions_[2 * index + 1]};
+        if (unzGoToFilePos64(archive_.get(), &position) != UNZ_OK) {
+            return Fail(kZipInvalidArchive);
+        }
+        return true;
+    }
+    int result = UNZ_OK;
+    if (known == 0) {
+        result = unzGoToFirstFile(archive_.get());
+    } else {
+        unz64_file_pos last = {positions_[2 * (known - 1)], positions_[2 * (known - 1) + 1]};
+        result = unzGoToFilePos64(archive_.get(), &last);
+        if (result == UNZ_OK) {
+            result = unzGoToNextFile(archive_.get());
+        }
+    }
+    for (size_t at = known;; ++at) {
+        if (result != UNZ_OK) {
+            return Fail(kZipInvalidArchive);
+        }
+        unz64_file_pos position;
+        if (unzGetFilePos64(archive_.get(), &position) != UNZ_OK) {
+            return Fail(kZipInvalidArchive);
+        }
+        positions_.push_back(position.pos_in_zip_directory);
+        positions_.push_back(position.num_of_file);
+        if (at == static_cast<size_t>(index)) {
+            return true;
+        }
+        result = unzGoToNextFile(archive_.get());
+    }
+}
+
+bool ZipReader::GetEntryStat(int index, ZipEntryStat& stat) {
+    if (!SeekEntry(index)) {
+        return false;
+    }
+    unz_file_info64 info;
+    if (unzGetCurrentFileInfo64(archive_.get(), &info, nullptr, 0, nullptr, 0, nullptr, 0) !=
+        UNZ_OK) {
+        return Fail(kZipInvalidArchive);
+    }
+    std::string name(info.size_filename, '\0');
+    if (unzGetCurrentFileInfo64(archive_.get(), &info, name.empty() ? nullptr : &name[0],
+                                static_cast<uLong>(name.size()), nullptr, 0, nullptr,
+                                0) != UNZ_OK) {
+        return Fail(kZipInvalidArchive);
+    }
+    stat.name = name;
+    stat.isDirectory = IsDirectoryEntry(name, info);
+    stat.uncompressedSize = info.uncompressed_size;
+    stat.compressedSize = info.compressed_size;
+    return true;
+}
+
+bool ZipReader::ExtractToFile(int index, const std::wstring& path) {
+    if (!SeekEntry(index)) {
+        return false;
+    }
+    unz_file_info64 info;
+    if (unzGetCurrentFileInfo64(archive_.get(), &info, nullptr, 0, nullptr, 0, nullptr, 0) !=
+        UNZ_OK) {
+        return Fail(kZipInvalidArchive);
+    }
+    if ((info.flag & 1) != 0 || (info.compression_method != 0 && info.compression_method != 8)) {
+        return Fail(kZipUnsupportedEntry);
+    }
+    if (unzOpenCurrentFile(archive_.get()) != UNZ_OK) {
+        return Fail(kZipEntryDamaged);
+    }
+
+    const std::wstring partPath = path + L".partial";
+    int error = kZipOk;
+    {
+        UniqueFile file(CreateFileW(partPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) {
+            unzCloseCurrentFile(archive_.get());
+            return Fail(kZipFileCreateFailed);
+        }
+        std::vector<char> buffer(kCopyBlockSize);
+        for (;;) {
+            const int read = unzReadCurrentFile(archive_.get(), buffer.data(), kCopyBlockSize);
+            if (read < 0) {
+                error = read == UNZ_CRCERROR ? kZipCrcMismatch : kZipEntryDamaged;
+                break;
+            }
+            if (read == 0) {
+                break;
+            }
+            DWORD written = 0;
+            if (!WriteFile(file.get(), buffer.data(), static_cast<DWORD>(read), &written,
+                           nullptr) ||
+                written != static_cast<DWORD>(read)) {
+                error = kZipFileWriteFailed;
+                break;
+            }
+        }
+        const int closeResult = unzCloseCurrentFile(archive_.get());
+        if (error == kZipOk && closeResult == UNZ_CRCERROR) {
+            error = kZipCrcMismatch;
+        } else if (error == kZipOk && closeResult != UNZ_OK) {
+            error = kZipEntryDamaged;
+        }
+        FILETIME modified;
+        if (error == kZipOk && EntryFileTime(info, modified)) {
+            SetFileTime(file.get(), nullptr, nullptr, &modified);
+        }
+    }
+    if (error == kZipOk && !MoveFileExW(partPath.c_str(), path.c_str(),
+                                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        error = kZipFileReplaceFailed;
+    }
+    if (error != kZipOk) {
+        DeleteFileW(partPath.c_str());
+        return Fail(error);
+    }
+    return true;
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/win_handle.h"
+
+// Releases an open zip archive (kept opaque so that no other file needs the
+// zip library's headers).
+struct ZipArchiveTraits {
+    using Type = void*;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type archive) noexcept;
+};
+using UniqueZipArchive = UniqueHandle<ZipArchiveTraits>;
+
+// Error codes of ZipReader, each with an English text (ZipErrorText).
+enum ZipError : int {
+    kZipOk = 0,
+    kZipFileOpenFailed = 1,     // the archive file cannot be opened
+    kZipInvalidArchive = 2,     // not a zip archive, or its directory is damaged
+    kZipInvalidParameter = 3,   // no archive open, or an entry index out of range
+    kZipEntryDamaged = 4,       // an entry's data cannot be read or decompressed
+    kZipCrcMismatch = 5,        // an entry's data does not match its checksum
+    kZipUnsupportedEntry = 6,   // encrypted, or stored with an unknown method
+    kZipFileCreateFailed = 7,   // the output file cannot be created
+    kZipFileWriteFailed = 8,    // writing the output file failed
+    kZipFileReplaceFailed = 9,  // the existing file at the output path cannot be replaced
+};
+
+const char* ZipErrorText(int code);
+
+// What the archive's directory says about one entry.
+struct ZipEntryStat {
+    std::string name;  // stored name bytes, normally UTF-8
+    bool isDirectory = false;
+    uint64_t uncompressedSize = 0;
+    uint64_t compressedSize = 0;
+};
+
+// Reads zip archives entry by entry, streaming each entry to disk.
+class ZipReader {
+  public:
+    // Opens the archive at a UTF-8 path (non-ASCII paths work). False on
+    // failure; TakeLastError tells why.
+    bool Open(const std::string& utf8Path);
+    void Close();
+    bool IsOpen() const { return static_cast<bool>(archive_) || emptyArchive_; }
+
+    // Number of entries in the archive's directory; 0 when none is open.
+    int EntryCount() const { return entryCount_; }
+
+    bool GetEntryStat(int index, ZipEntryStat& stat);
+
+    // Writes entry `index` to path, replacing an existing file, and gives the
+    // file the entry's modification time. The entry is written beside the
+    // target first and moved over it only when complete and verified, so a
+    // damaged entry never destroys the file it would have replaced.
+    bool ExtractToFile(int index, const std::wstring& path);
+
+    // The code of the last failure, cleared by reading it.
+    int TakeLastError();
+
+  private:
+    bool Fail(int code);
+    bool SeekEntry(int index);
+
+    UniqueZipArchive archive_;
+    bool emptyArchive_ = false;  // a valid archive without entries (nothing to read)
+    int entryCount_ = 0;
+    int lastError_ = kZipOk;
+    // Directory positions of the entries visited so far (two 64-bit values each).
+    std::vector<uint64_t> positions_;
+};
