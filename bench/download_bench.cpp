@@ -17,30 +17,24 @@
 
 #include "common/win_handle.h"
 #include "updater/updater.h"
+#include "updater/url_split.h"
 
 namespace {
 
 // Query, read, write, flush, move: no progress texts, no diary.
 bool BareDownload(const std::wstring& url, const std::wstring& target) {
-    wchar_t host[256] = {};
-    wchar_t path[1024] = {};
-    URL_COMPONENTS parts = {};
-    parts.dwStructSize = sizeof(parts);
-    parts.lpszHostName = host;
-    parts.dwHostNameLength = ARRAYSIZE(host);
-    parts.lpszUrlPath = path;
-    parts.dwUrlPathLength = ARRAYSIZE(path);
-    if (!WinHttpCrackUrl(url.c_str(), 0, 0, &parts)) {
+    UrlParts parts;
+    if (!SplitUrl(url, parts)) {
         return false;
     }
     UniqueInternet session(WinHttpOpen(L"bench", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
                                        WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-    UniqueInternet connection(session ? WinHttpConnect(session.get(), host, parts.nPort, 0)
-                                      : nullptr);
-    UniqueInternet request(connection ? WinHttpOpenRequest(connection.get(), L"GET", path, nullptr,
-                                                           WINHTTP_NO_REFERER,
-                                                           WINHTTP_DEFAULT_ACCEPT_TYPES, 0)
-                                      : nullptr);
+    UniqueInternet connection(
+        session ? WinHttpConnect(session.get(), parts.host.c_str(), parts.port, 0) : nullptr);
+    UniqueInternet request(
+        connection ? WinHttpOpenRequest(connection.get(), L"GET", parts.path.c_str(), nullptr,
+                                        WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, 0)
+                   : nullptr);
     if (!request ||
         !WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
                             WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||

@@ -9,6 +9,7 @@
 #include "common/win_handle.h"
 #include "updater/update_log.h"
 #include "updater/updater.h"
+#include "updater/url_split.h"
 
 namespace {
 
@@ -33,15 +34,8 @@ bool QueryContentLength(HINTERNET request, uint64_t& length) {
 bool Updater::DownloadFile(const std::wstring& url, const std::wstring& targetPath) {
     LogUpdate(L"Download start: %s -> %s", url.c_str(), targetPath.c_str());
 
-    wchar_t host[256] = {};
-    wchar_t path[1024] = {};
-    URL_COMPONENTS parts = {};
-    parts.dwStructSize = sizeof(parts);
-    parts.lpszHostName = host;
-    parts.dwHostNameLength = ARRAYSIZE(host);
-    parts.lpszUrlPath = path;
-    parts.dwUrlPathLength = ARRAYSIZE(path);
-    if (!WinHttpCrackUrl(url.c_str(), 0, 0, &parts)) {
+    UrlParts parts;
+    if (!SplitUrl(url, parts)) {
         return false;
     }
 
@@ -51,12 +45,12 @@ bool Updater::DownloadFile(const std::wstring& url, const std::wstring& targetPa
     if (!session) {
         return false;
     }
-    UniqueInternet connection(WinHttpConnect(session.get(), host, parts.nPort, 0));
+    UniqueInternet connection(WinHttpConnect(session.get(), parts.host.c_str(), parts.port, 0));
     if (!connection) {
         return false;
     }
-    const DWORD flags = parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
-    UniqueInternet request(WinHttpOpenRequest(connection.get(), L"GET", path, nullptr,
+    const DWORD flags = parts.secure ? WINHTTP_FLAG_SECURE : 0;
+    UniqueInternet request(WinHttpOpenRequest(connection.get(), L"GET", parts.path.c_str(), nullptr,
                                               WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                               flags));
     if (!request) {

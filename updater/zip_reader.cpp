@@ -28,6 +28,10 @@ bool IsDirectoryEntry(const std::string& name, const unz_file_info64& info) {
            ((info.external_fa >> 16) & kUnixFileTypeMask) == kUnixDirectoryMode;
 }
 
+bool ReadCurrentEntryInfo(void* archive, unz_file_info64& info) {
+    return unzGetCurrentFileInfo64(archive, &info, nullptr, 0, nullptr, 0, nullptr, 0) == UNZ_OK;
+}
+
 // minizip cannot open an archive that is nothing but its end record (no
 // entries), although that is a valid zip file.
 bool IsEmptyArchive(const std::wstring& path) {
@@ -181,8 +185,7 @@ bool ZipReader::GetEntryStat(int index, ZipEntryStat& stat) {
         return false;
     }
     unz_file_info64 info;
-    if (unzGetCurrentFileInfo64(archive_.get(), &info, nullptr, 0, nullptr, 0, nullptr, 0) !=
-        UNZ_OK) {
+    if (!ReadCurrentEntryInfo(archive_.get(), info)) {
         return Fail(kZipInvalidArchive);
     }
     std::string name(info.size_filename, '\0');
@@ -203,8 +206,7 @@ bool ZipReader::ExtractToFile(int index, const std::wstring& path) {
         return false;
     }
     unz_file_info64 info;
-    if (unzGetCurrentFileInfo64(archive_.get(), &info, nullptr, 0, nullptr, 0, nullptr, 0) !=
-        UNZ_OK) {
+    if (!ReadCurrentEntryInfo(archive_.get(), info)) {
         return Fail(kZipInvalidArchive);
     }
     if ((info.flag & 1) != 0 || (info.compression_method != 0 && info.compression_method != 8)) {
