@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "common/http_request.h"
 #include "common/win_handle.h"
 #include "updater/updater.h"
 #include "updater/url_split.h"
@@ -27,18 +28,8 @@ bool BareDownload(const std::wstring& url, const std::wstring& target) {
     if (!SplitUrl(url, parts)) {
         return false;
     }
-    UniqueInternet session(WinHttpOpen(L"bench", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
-                                       WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-    UniqueInternet connection(
-        session ? WinHttpConnect(session.get(), parts.host.c_str(), parts.port, 0) : nullptr);
-    UniqueInternet request(
-        connection ? WinHttpOpenRequest(connection.get(), L"GET", parts.path.c_str(), nullptr,
-                                        WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, 0)
-                   : nullptr);
-    if (!request ||
-        !WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
-                            WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-        !WinHttpReceiveResponse(request.get(), nullptr)) {
+    HttpGetRequest http;
+    if (!http.Open(L"bench", parts.host, parts.port, parts.path, 0) || !http.SendAndReceive()) {
         return false;
     }
     const std::wstring temp = target + L".download";
@@ -50,14 +41,14 @@ bool BareDownload(const std::wstring& url, const std::wstring& target) {
     std::vector<char> buffer(1048576);
     for (;;) {
         DWORD available = 0;
-        if (!WinHttpQueryDataAvailable(request.get(), &available)) {
+        if (!WinHttpQueryDataAvailable(http.request.get(), &available)) {
             return false;
         }
         if (available == 0) {
             break;
         }
         DWORD read = 0;
-        if (!WinHttpReadData(request.get(), buffer.data(),
+        if (!WinHttpReadData(http.request.get(), buffer.data(),
                              available < buffer.size() ? available : buffer.size(), &read)) {
             return false;
         }

@@ -8,7 +8,7 @@
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${1:-$root/build/x64}"
+build="$(cd "${1:-$root/build/x64}" && pwd)"
 runs="${2:-5}"
 size_mib=256
 

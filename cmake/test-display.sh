@@ -10,20 +10,29 @@ mkdir -p "$state"
 case "$action" in
 start)
     rm -f "$state/display" "$state/xvfb.pid"
+    # A Wine session left from earlier runs may be tied to another display.
+    WINEPREFIX="$prefix" wineserver -k </dev/null >/dev/null 2>&1 || true
     if [ -n "${DISPLAY:-}" ]; then
         echo "$DISPLAY" > "$state/display"
         exit 0
     fi
-    n=90
-    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-    setsid Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+    # Xvfb picks a free display itself and reports it once it accepts
+    # clients, so two build trees testing at once never share one.
+    rm -f "$state/xvfb.displayfd"
+    setsid sh -c 'exec Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$1" </dev/null >/dev/null 2>&1' \
+        sh "$state/xvfb.displayfd" &
     echo $! > "$state/xvfb.pid"
     i=0
-    while [ ! -e "/tmp/.X11-unix/X$n" ]; do
+    # The number is complete once its line end has been written.
+    until [ -f "$state/xvfb.displayfd" ] && [ "$(wc -l < "$state/xvfb.displayfd")" -ge 1 ]; do
         i=$((i + 1))
-        if [ "$i" -gt 100 ]; then echo "Xvfb did not start" >&2; exit 1; fi
+        if [ "$i" -gt 100 ] || ! kill -0 "$(cat "$state/xvfb.pid")" 2>/dev/null; then
+            echo "Xvfb did not start" >&2
+            exit 1
+        fi
         sleep 0.1
     done
+    n="$(head -n 1 "$state/xvfb.displayfd")"
     echo ":$n" > "$state/display"
     echo "test display :$n"
     ;;

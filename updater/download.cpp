@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "common/http_request.h"
 #include "common/win_handle.h"
 #include "updater/update_log.h"
 #include "updater/updater.h"
@@ -39,35 +40,17 @@ bool Updater::DownloadFile(const std::wstring& url, const std::wstring& targetPa
         return false;
     }
 
-    // Declared in this order so that they close request, connection, session.
-    UniqueInternet session(WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
-                                       WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-    if (!session) {
+    HttpGetRequest http;
+    if (!http.Open(kUserAgent, parts.host, parts.port, parts.path,
+                   parts.secure ? WINHTTP_FLAG_SECURE : 0)) {
         return false;
     }
-    UniqueInternet connection(WinHttpConnect(session.get(), parts.host.c_str(), parts.port, 0));
-    if (!connection) {
-        return false;
-    }
-    const DWORD flags = parts.secure ? WINHTTP_FLAG_SECURE : 0;
-    UniqueInternet request(WinHttpOpenRequest(connection.get(), L"GET", parts.path.c_str(), nullptr,
-                                              WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                              flags));
-    if (!request) {
-        return false;
-    }
-    if (!WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
-                            WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-        !WinHttpReceiveResponse(request.get(), nullptr)) {
+    if (!http.SendAndReceive()) {
         LogUpdate(L"ReceiveResponse failed. Win32=%lu", GetLastError());
         return false;
     }
-
     DWORD status = 0;
-    DWORD statusSize = sizeof(status);
-    if (!WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                             WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusSize,
-                             WINHTTP_NO_HEADER_INDEX)) {
+    if (!http.QueryStatus(status)) {
         status = 0;
     }
     if (status < 200 || status > 299) {
@@ -86,7 +69,7 @@ bool Updater::DownloadFile(const std::wstring& url, const std::wstring& targetPa
     }
 
     uint64_t expected = 0;
-    const bool hasLength = QueryContentLength(request.get(), expected);
+    const bool hasLength = QueryContentLength(http.request.get(), expected);
     const bool reportProgress = hasLength && expected != 0;
 
     uint64_t received = 0;
@@ -95,7 +78,7 @@ bool Updater::DownloadFile(const std::wstring& url, const std::wstring& targetPa
     bool flushed = false;
     for (;;) {
         DWORD available = 0;
-        if (!WinHttpQueryDataAvailable(request.get(), &available)) {
+        if (!WinHttpQueryDataAvailable(http.request.get(), &available)) {
             break;
         }
         if (available == 0) {
@@ -104,7 +87,7 @@ bool Updater::DownloadFile(const std::wstring& url, const std::wstring& targetPa
         }
         std::vector<char> buffer(std::min(available, kMaxReadSize));
         DWORD read = 0;
-        if (!WinHttpReadData(request.get(), buffer.data(), static_cast<DWORD>(buffer.size()),
+        if (!WinHttpReadData(http.request.get(), buffer.data(), static_cast<DWORD>(buffer.size()),
                              &read)) {
             break;
         }

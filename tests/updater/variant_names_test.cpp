@@ -4,30 +4,21 @@
 
 #include <string>
 
+#include "common/text.h"
+
 TEST(VariantNames, EachBuildStagesItsOwnLauncherAndSkipsTheOtherBuildsPrograms) {
-    EXPECT_STREQ(kX64VariantNames.launcherProgram, L"Tessaly.exe");
-    EXPECT_STREQ(kX64VariantNames.selfUpdaterProgram, L"Selvane.exe");
-    EXPECT_STREQ(kX64VariantNames.stagedLauncher, "tessaly.exe");
-    EXPECT_STREQ(kX64VariantNames.skipped[0], "tessaly win7.exe");
-    EXPECT_STREQ(kX64VariantNames.skipped[1], "selvane win7.exe");
-    EXPECT_STREQ(kX64VariantNames.ownSelfUpdater, "selvane.exe");
-
-    EXPECT_STREQ(kWin7VariantNames.launcherProgram, L"Tessaly Win7.exe");
-    EXPECT_STREQ(kWin7VariantNames.selfUpdaterProgram, L"Selvane Win7.exe");
-    EXPECT_STREQ(kWin7VariantNames.stagedLauncher, "tessaly win7.exe");
-    EXPECT_STREQ(kWin7VariantNames.skipped[0], "tessaly.exe");
-    EXPECT_STREQ(kWin7VariantNames.skipped[1], "selvane.exe");
-    EXPECT_STREQ(kWin7VariantNames.ownSelfUpdater, "selvane win7.exe");
-}
-
-TEST(VariantNames, TheTwoBuildsTreatTheFourArtifactsTheOtherWayRound) {
-    // Whatever one build stages or writes, the other skips.
     for (const VariantNames* names : {&kX64VariantNames, &kWin7VariantNames}) {
         const VariantNames& other =
             names == &kX64VariantNames ? kWin7VariantNames : kX64VariantNames;
-        EXPECT_STREQ(names->stagedLauncher, other.skipped[0]);
-        EXPECT_STREQ(names->ownSelfUpdater, other.skipped[1]);
+        // The compared names are the lower-cased program file names.
+        EXPECT_EQ(names->stagedLauncher, AsciiLower(WideToUtf8(names->launcherProgram)));
+        EXPECT_EQ(names->ownSelfUpdater, AsciiLower(WideToUtf8(names->selfUpdaterProgram)));
+        // Whatever one build stages or writes, the other skips.
+        EXPECT_STREQ(names->skipped[0], other.stagedLauncher);
+        EXPECT_STREQ(names->skipped[1], other.ownSelfUpdater);
     }
+    EXPECT_STREQ(kX64VariantNames.selfUpdaterProgram, L"Selvane.exe");
+    EXPECT_STREQ(kWin7VariantNames.selfUpdaterProgram, L"Selvane Win7.exe");
 }
 
 TEST(VariantNames, TheProgramUsesTheTableOfItsOwnBuild) {
