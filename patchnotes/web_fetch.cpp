@@ -1,0 +1,85 @@
+#include "patchnotes/web_fetch.h"
+
+#include "common/http_request.h"
+
+#include <windows.h>
+#include <winhttp.h>
+
+#include <cwchar>
+
+namespace {
+
+const wchar_t kUserAgent[] = L"VantoraLauncher/1.0";
+
+// The declared body length, when the answer carries a valid Content-Length.
+bool QueryContentLength(HINTERNET request, uint64_t* length) {
+    wchar_t text[32] = {};
+    DWORD size = sizeof(text);
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX,
+                             text, &size, WINHTTP_NO_HEADER_INDEX)) {
+        return false;
+    }
+    if (text[0] < L'0' || text[0] > L'9') {
+        return false;
+    }
+    wchar_t* end = nullptr;
+    const unsigned long long value = wcstoull(text, &end, 10);
+    if (*end != L'\0') {
+        return false;
+    }
+    *length = value;
+    return true;
+}
+
+bool ReadWholeBody(HINTERNET request, std::vector<uint8_t>& body) {
+    const size_t start = body.size();
+    for (;;) {
+        DWORD available = 0;
+        // A failure here is a broken transfer, not the end of the body.
+        if (!WinHttpQueryDataAvailable(request, &available)) {
+            return false;
+        }
+        if (available == 0) {
+            break;
+        }
+        const size_t tail = body.size();
+        body.resize(tail + available);
+        DWORD read = 0;
+        if (!WinHttpReadData(request, body.data() + tail, available, &read)) {
+            return false;
+        }
+        body.resize(tail + read);
+    }
+    // A connection that closes early can look like a normal end; the
+    // declared length tells the two apart.
+    uint64_t declared = 0;
+    if (QueryContentLength(request, &declared) && declared != body.size() - start) {
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool FetchFromSite(const SiteAddress& site, const std::wstring& path, std::vector<uint8_t>& body) {
+    HttpGetRequest http;
+    const DWORD flags = WINHTTP_FLAG_REFRESH | (site.secure ? WINHTTP_FLAG_SECURE : 0);
+    if (!http.Open(kUserAgent, site.host, site.port, path, flags) || !http.SendAndReceive()) {
+        return false;
+    }
+    DWORD status = 0;
+    if (!http.QueryStatus(status) || status != HTTP_STATUS_OK) {
+        return false;
+    }
+    // The request, connection and session close in that order on return.
+    const size_t before = body.size();
+    if (!ReadWholeBody(http.request.get(), body)) {
+        body.resize(before);  // a partial body is of no use to anybody
+        return false;
+    }
+    return true;
+}
+
+bool FetchFromWebSite(const std::wstring& path, std::vector<uint8_t>& body) {
+    return FetchFromSite(GameSiteAddress(), path, body);
+}

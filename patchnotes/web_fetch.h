@@ -1,0 +1,17 @@
+#pragma once
+
+#include "common/site.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Blocking GET of one path on a web site into body (appended to). True only
+// when the final answer was 200 and its body arrived whole; on false, body is
+// left as it was passed in. path is the absolute request path with any query,
+// e.g. "/patchnotes/patchnotes.php".
+bool FetchFromSite(const SiteAddress& site, const std::wstring& path, std::vector<uint8_t>& body);
+
+// The same on the game web site, the only site the launcher reads pages and
+// images from.
+bool FetchFromWebSite(const std::wstring& path, std::vector<uint8_t>& body);
