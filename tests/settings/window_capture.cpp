@@ -1,0 +1,93 @@
+#include "tests/settings/window_capture.h"
+
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <vector>
+
+#include "common/win_handle.h"
+
+namespace {
+
+bool FindPngEncoder(CLSID* encoder) {
+    UINT count = 0;
+    UINT bytes = 0;
+    if (Gdiplus::GetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || bytes == 0) {
+        return false;
+    }
+    std::vector<unsigned char> buffer(bytes);
+    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+    if (Gdiplus::GetImageEncoders(count, bytes, codecs) != Gdiplus::Ok) {
+        return false;
+    }
+    for (UINT i = 0; i < count; ++i) {
+        if (wcscmp(codecs[i].MimeType, L"image/png") == 0) {
+            *encoder = codecs[i].Clsid;
+            return true;
+        }
+    }
+    return false;
+}
+
+class GdiplusSession {
+  public:
+    GdiplusSession() {
+        Gdiplus::GdiplusStartupInput input;
+        ok_ = Gdiplus::GdiplusStartup(&token_, &input, nullptr) == Gdiplus::Ok;
+    }
+    ~GdiplusSession() {
+        if (ok_) {
+            Gdiplus::GdiplusShutdown(token_);
+        }
+    }
+    GdiplusSession(const GdiplusSession&) = delete;
+    GdiplusSession& operator=(const GdiplusSession&) = delete;
+    bool ok() const { return ok_; }
+
+  private:
+    ULONG_PTR token_ = 0;
+    bool ok_ = false;
+};
+
+}  // namespace
+
+bool SaveClientAreaPng(HWND window, const std::wstring& path) {
+    RECT area = {};
+    if (!GetClientRect(window, &area)) {
+        return false;
+    }
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+
+    UniqueBitmap bitmap;
+    {
+        HDC source = GetDC(window);
+        if (!source) {
+            return false;
+        }
+        HDC memory = CreateCompatibleDC(source);
+        bitmap.reset(CreateCompatibleBitmap(source, width, height));
+        bool copied = false;
+        if (memory && bitmap) {
+            HGDIOBJ previous = SelectObject(memory, bitmap.get());
+            copied = BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY) != 0;
+            SelectObject(memory, previous);
+        }
+        if (memory) {
+            DeleteDC(memory);
+        }
+        ReleaseDC(window, source);
+        if (!copied) {
+            return false;
+        }
+    }
+
+    GdiplusSession session;
+    CLSID encoder;
+    if (!session.ok() || !FindPngEncoder(&encoder)) {
+        return false;
+    }
+    Gdiplus::Bitmap image(bitmap.get(), nullptr);
+    return image.GetLastStatus() == Gdiplus::Ok &&
+           image.Save(path.c_str(), &encoder, nullptr) == Gdiplus::Ok;
+}
