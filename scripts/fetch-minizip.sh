@@ -38,7 +38,11 @@ CONF
 
 export APT_CONFIG="$work/apt.conf"
 apt-get update -q >/dev/null
-(cd "$work/src" && apt-get source --download-only -q zlib >/dev/null 2>&1)
+if ! (cd "$work/src" && apt-get source --download-only -q zlib >"$work/source.log" 2>&1); then
+  cat "$work/source.log" >&2
+  echo "fetch-minizip: could not download Debian's zlib source" >&2
+  exit 1
+fi
 tarball="$(ls "$work"/src/zlib_*.orig.tar.* | head -n 1)"
 mkdir -p "$dest"
 tar -xf "$tarball" -C "$dest" --strip-components=1

@@ -1,12 +1,11 @@
 #include "settings/schema.h"
 
-#include "common/site.h"
+#include "site_config.h"
 
 const wchar_t* const kSettingsTabCaptions[] = {L"General", L"Graphics", L"Audio / Gameplay",
                                                L"Launcher extensions"};
 
-// The [NET] IP default is the game server host of the build; the row is
-// initialised at start-up, before any code of the launcher reads the table.
+// The [NET] IP default is the game server host the build was configured with.
 const KnownClientKey kKnownClientKeys[] = {
     {L"Client", L"ColorBit", L"0"},
     {L"Client", L"Shadow", L"2"},
@@ -51,7 +50,7 @@ const KnownClientKey kKnownClientKeys[] = {
     {L"Client", L"AutoPotionHPItemCode", L"0"},
     {L"Client", L"AutoPotionSecondaryItemCode", L"0"},
     {L"Local", L"Language", L"0"},
-    {L"NET", L"IP", DefaultGameServerHost()},
+    {L"NET", L"IP", VANTORA_GAME_SERVER_HOST},
     {L"NET", L"PORT", L"11299"},
     {L"Interface", L"InventoryColumns", L"8"},
     {L"Interface", L"InventoryRows", L"6"},

@@ -11,12 +11,12 @@ namespace {
 
 const wchar_t kLogFileName[] = L"updateerror.txt";
 
-// Formats one conversion (spec holds the whole "%...x" text) with the system
-// printf, whose rules for numbers are the same whichever stdio the build uses.
+// Formats one conversion (the whole "%...x" text) with the system printf,
+// whose rules for numbers are the same whichever stdio the build uses.
 template <typename T>
-void AppendConversion(std::wstring& out, const std::wstring& spec, T value) {
+void AppendConversion(std::wstring& out, const std::wstring& conversionText, T value) {
     wchar_t buffer[512];
-    const int length = _snwprintf(buffer, 511, spec.c_str(), value);
+    const int length = _snwprintf(buffer, 511, conversionText.c_str(), value);
     if (length >= 0) {
         out.append(buffer, static_cast<size_t>(length));
     } else {
@@ -76,7 +76,7 @@ std::wstring FormatLogMessage(const wchar_t* format, va_list args) {
         }
         ++p;
         // Length modifiers are written as the 64-bit form the system printf knows.
-        std::wstring spec(start, static_cast<size_t>(p - start));
+        std::wstring conversionText(start, static_cast<size_t>(p - start));
         switch (conversion) {
             case L'd':
             case L'i':
@@ -85,13 +85,14 @@ std::wstring FormatLogMessage(const wchar_t* format, va_list args) {
             case L'X':
             case L'o':
                 if (longs >= 2) {
-                    spec = std::wstring(start, static_cast<size_t>(p - start) - longs - 1) +
-                           L"I64" + conversion;
-                    AppendConversion(out, spec, va_arg(args, long long));
+                    conversionText =
+                        std::wstring(start, static_cast<size_t>(p - start) - longs - 1) + L"I64" +
+                        conversion;
+                    AppendConversion(out, conversionText, va_arg(args, long long));
                 } else if (longs == 1) {
-                    AppendConversion(out, spec, va_arg(args, long));
+                    AppendConversion(out, conversionText, va_arg(args, long));
                 } else {
-                    AppendConversion(out, spec, va_arg(args, int));
+                    AppendConversion(out, conversionText, va_arg(args, int));
                 }
                 break;
             case L'c':
@@ -100,7 +101,7 @@ std::wstring FormatLogMessage(const wchar_t* format, va_list args) {
             case L'f':
             case L'g':
             case L'e':
-                AppendConversion(out, spec, va_arg(args, double));
+                AppendConversion(out, conversionText, va_arg(args, double));
                 break;
             case L's': {
                 const wchar_t* text = va_arg(args, const wchar_t*);
@@ -113,9 +114,11 @@ std::wstring FormatLogMessage(const wchar_t* format, va_list args) {
                 break;
             }
             default:
-                // Unknown conversion: keep the text, consume nothing.
-                out.append(spec);
-                break;
+                // An unknown conversion takes an argument of unknown size, so
+                // no later argument can be found safely: the rest of the
+                // format is kept as written.
+                out.append(start);
+                return out;
         }
     }
     return out;

@@ -12,7 +12,9 @@
 //
 // The format follows the Windows wide printf family: %s takes a UTF-16
 // string, %S a narrow string (taken as UTF-8), %d an int, %lu an unsigned
-// long (32 bits on Windows), %llu an unsigned 64-bit integer.
+// long (32 bits on Windows), %llu an unsigned 64-bit integer. Width and
+// precision apply to numbers only; from the first conversion of any other
+// kind on, the format is written as it stands.
 void LogUpdate(const wchar_t* format, ...);
 
 // The parts of a line, formatted as LogUpdate does.

@@ -15,6 +15,9 @@ const unsigned kDosDirectoryAttribute = 0x10;
 const unsigned kUnixDirectoryMode = 0040000;
 const unsigned kUnixFileTypeMask = 0170000;
 
+// A name ending in a separator or the DOS directory attribute marks a folder;
+// so does a Unix folder mode from archivers that set no DOS attributes, and a
+// trailing backslash from Windows tools that write their own separator.
 bool IsDirectoryEntry(const std::string& name, const unz_file_info64& info) {
     if (!name.empty() && (name.back() == '/' || name.back() == '\\')) {
         return true;
@@ -52,13 +55,24 @@ bool IsEmptyArchive(const std::wstring& path) {
     return endRecord && word(8) == 0 && word(10) == 0 && 22 + word(20) == size.QuadPart;
 }
 
-// The entry's DOS date and time (local time) as a file time (UTC).
+// The entry's DOS date and time (local time) as a file time (UTC), with the
+// daylight-saving offset in force on that date rather than today's.
 bool EntryFileTime(const unz_file_info64& info, FILETIME& out) {
-    FILETIME local;
-    if (!DosDateTimeToFileTime(HIWORD(info.dosDate), LOWORD(info.dosDate), &local)) {
-        return false;
-    }
-    return LocalFileTimeToFileTime(&local, &out) != 0;
+    FILETIME dosTime;
+    SYSTEMTIME local;
+    SYSTEMTIME utc;
+    return DosDateTimeToFileTime(HIWORD(info.dosDate), LOWORD(info.dosDate), &dosTime) &&
+           FileTimeToSystemTime(&dosTime, &local) &&
+           TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) &&
+           SystemTimeToFileTime(&utc, &out);
+}
+
+// True when the file can be opened for reading the way the zip library opens
+// it, so a failed open means its content, not its access, is at fault.
+bool CanOpenForReading(const std::wstring& path) {
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(file);
 }
 
 }  // namespace
@@ -116,11 +130,8 @@ bool ZipReader::Open(const std::string& utf8Path) {
         return true;
     }
     if (!archive_) {
-        // minizip reports a missing and a damaged file alike; tell them apart.
-        const DWORD attributes = GetFileAttributesW(path.c_str());
-        const bool readable =
-            attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-        return Fail(readable ? kZipInvalidArchive : kZipFileOpenFailed);
+        // minizip reports a missing, a locked and a damaged file alike.
+        return Fail(CanOpenForReading(path) ? kZipInvalidArchive : kZipFileOpenFailed);
     }
     unz_global_info64 info;
     if (unzGetGlobalInfo64(archive_.get(), &info) != UNZ_OK) {

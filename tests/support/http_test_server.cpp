@@ -67,7 +67,7 @@ bool TestHttpServer::Start(uint16_t port) {
     int length = sizeof(address);
     getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
     port_ = ntohs(address.sin_port);
-    thread_ = std::thread([this] { Serve(); });
+    thread_ = std::thread([this, listener = listener_] { Serve(listener); });
     return true;
 }
 
@@ -113,9 +113,9 @@ std::vector<std::string> TestHttpServer::RequestedTargets() const {
     return targets;
 }
 
-void TestHttpServer::Serve() {
+void TestHttpServer::Serve(SOCKET listener) {
     for (;;) {
-        const SOCKET client = accept(listener_, nullptr, nullptr);
+        const SOCKET client = accept(listener, nullptr, nullptr);
         if (client == INVALID_SOCKET) {
             return;  // the listener was closed
         }

@@ -74,7 +74,9 @@ class TestHttpServer {
     std::vector<std::string> RequestedTargets() const;
 
   private:
-    void Serve();
+    // Runs on the server thread with its own copy of the listening socket,
+    // so Stop can close and forget listener_ while accept() waits.
+    void Serve(SOCKET listener);
     void HandleConnection(SOCKET client);
 
     SOCKET listener_ = INVALID_SOCKET;

@@ -111,7 +111,7 @@ TEST_F(DownloadFileTest, HttpErrorLeavesTheOldTargetAndNoTemporaryFile) {
     EXPECT_EQ(ReadUpdateLogMessages().back(), "Download returned HTTP status 503");
 }
 
-TEST_F(DownloadFileTest, ConnectionClosedBeforeTheAnnouncedLengthIsAFailure) {
+TEST_F(DownloadFileTest, BodyShorterThanTheAnnouncedLengthIsAFailure) {
     ScriptedResponse response = ScriptedResponse::Ok(Body(100000));
     response.closeAfterBytes = 60000;
     server_.SetResponse("/patch.zip", response);
@@ -132,10 +132,9 @@ TEST_F(DownloadFileTest, ConnectionClosedBeforeTheAnnouncedLengthIsAFailure) {
     if (log.size() == 3) {
         EXPECT_EQ(log[2], "Download size mismatch. Expected=100000 Received=" + match[1].str());
     }
-}
 
-TEST_F(DownloadFileTest, AnnouncedLengthBeyondTheBodyIsAFailure) {
-    ScriptedResponse response = ScriptedResponse::Ok(Body(5000));
+    // A whole body under a Content-Length that promises more.
+    response = ScriptedResponse::Ok(Body(5000));
     response.length = ScriptedResponse::Length::kCustom;
     response.customLength = 9000;
     server_.SetResponse("/wrong-length", response);

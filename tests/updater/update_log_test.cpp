@@ -88,13 +88,16 @@ TEST_F(UpdateLogTest, FormatsEveryKindOfValueTheDiaryUses) {
     LogUpdate(L"Failed to extract file: %s | miniz error %d: %S", L"data\\a.dat", -5,
               "CRC-32 check failed");
     LogUpdate(L"100%% done, %.1f KB/s, %c", 12.345, L'x');
+    // Past a conversion it cannot size, no argument is taken for the wrong one.
+    LogUpdate(L"%d|%hd|%p|%d", 7, 3, nullptr, 9);
     const auto lines = ReadUpdateLogMessages();
-    ASSERT_EQ(lines.size(), 4u);
+    ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[0], "Writing download failed. Win32=112 Written=0 Expected=8192");
     EXPECT_EQ(lines[1], "Download size mismatch. Expected=5000000000 Received=17");
     EXPECT_EQ(lines[2],
               "Failed to extract file: data\\a.dat | miniz error -5: CRC-32 check failed");
     EXPECT_EQ(lines[3], "100% done, 12.3 KB/s, x");
+    EXPECT_EQ(lines[4], "7|%hd|%p|%d");
 }
 
 TEST_F(UpdateLogTest, DropsTheLineWhenTheFileCannotBeOpened) {

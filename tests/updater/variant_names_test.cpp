@@ -17,6 +17,8 @@ TEST(VariantNames, EachBuildStagesItsOwnLauncherAndSkipsTheOtherBuildsPrograms) 
         EXPECT_STREQ(names->skipped[0], other.stagedLauncher);
         EXPECT_STREQ(names->skipped[1], other.ownSelfUpdater);
     }
+    EXPECT_STREQ(kX64VariantNames.launcherProgram, L"Tessaly.exe");
+    EXPECT_STREQ(kWin7VariantNames.launcherProgram, L"Tessaly Win7.exe");
     EXPECT_STREQ(kX64VariantNames.selfUpdaterProgram, L"Selvane.exe");
     EXPECT_STREQ(kWin7VariantNames.selfUpdaterProgram, L"Selvane Win7.exe");
 }

@@ -88,11 +88,12 @@ TEST_F(ZipReaderTest, ExtractsEntriesReplacingFilesAndKeepingTheirTime) {
     EXPECT_EQ(ReadBytes(folder_.Child(L"big.bin")), std::string(3 * 1024 * 1024, 'z') + "end");
     EXPECT_FALSE(FileExists(target + L".partial"));
 
+    // The entry's local time, read back with the offset of its own date.
     FILETIME utc = LastWriteTime(target);
-    FILETIME local;
+    SYSTEMTIME utcTime;
     SYSTEMTIME time;
-    ASSERT_TRUE(FileTimeToLocalFileTime(&utc, &local));
-    ASSERT_TRUE(FileTimeToSystemTime(&local, &time));
+    ASSERT_TRUE(FileTimeToSystemTime(&utc, &utcTime));
+    ASSERT_TRUE(SystemTimeToTzSpecificLocalTime(nullptr, &utcTime, &time));
     EXPECT_EQ(time.wYear, 2024);
     EXPECT_EQ(time.wMonth, 3);
     EXPECT_EQ(time.wDay, 15);
@@ -123,14 +124,29 @@ TEST_F(ZipReaderTest, DamagedEntryLeavesTheExistingFileAsItWas) {
     EXPECT_FALSE(FileExists(target + L".partial"));
 }
 
-TEST_F(ZipReaderTest, OutputThatCannotBeCreatedIsReported) {
+TEST_F(ZipReaderTest, OutputThatCannotBeCreatedOrReplacedIsReported) {
     const std::wstring archive = folder_.Child(L"a.zip");
-    ASSERT_TRUE(ZipBuilder().AddFile("a.txt", "a").WriteTo(archive));
+    ASSERT_TRUE(ZipBuilder().AddFile("a.txt", "new").WriteTo(archive));
     ZipReader reader;
     ASSERT_TRUE(reader.Open(Utf8(archive)));
     EXPECT_FALSE(reader.ExtractToFile(0, folder_.Child(L"no-such-folder\\a.txt")));
     EXPECT_EQ(reader.TakeLastError(), kZipFileCreateFailed);
     EXPECT_STREQ(ZipErrorText(kZipFileCreateFailed), "file create failed");
+
+    // A file held open without delete sharing (a running program, say) stays
+    // as it is, and nothing is left beside it.
+    const std::wstring target = folder_.Child(L"in-use.exe");
+    ASSERT_TRUE(WriteBytes(target, "running"));
+    {
+        UniqueFile holder(CreateFileW(target.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(holder);
+        EXPECT_FALSE(reader.ExtractToFile(0, target));
+        EXPECT_EQ(reader.TakeLastError(), kZipFileReplaceFailed);
+    }
+    EXPECT_EQ(ReadBytes(target), "running");
+    EXPECT_FALSE(FileExists(target + L".partial"));
 }
 
 TEST_F(ZipReaderTest, TruncatedMissingAndForeignFilesDoNotOpen) {
@@ -150,6 +166,16 @@ TEST_F(ZipReaderTest, TruncatedMissingAndForeignFilesDoNotOpen) {
     }
     EXPECT_FALSE(reader.Open(Utf8(folder_.Child(L"missing.zip"))));
     EXPECT_EQ(reader.TakeLastError(), kZipFileOpenFailed);
+    // A sound archive that another program holds exclusively is not damaged.
+    const std::wstring locked = folder_.Child(L"locked.zip");
+    ASSERT_TRUE(WriteBytes(locked, full));
+    {
+        UniqueFile holder(CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(holder);
+        EXPECT_FALSE(reader.Open(Utf8(locked)));
+        EXPECT_EQ(reader.TakeLastError(), kZipFileOpenFailed);
+    }
     EXPECT_STREQ(ZipErrorText(kZipFileOpenFailed), "file open failed");
     EXPECT_STRNE(ZipErrorText(kZipInvalidArchive), ZipErrorText(kZipFileOpenFailed));
 
