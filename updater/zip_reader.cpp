@@ -35,24 +35,30 @@ bool ReadCurrentEntryInfo(void* archive, unz_file_info64& info) {
     return unzGetCurrentFileInfo64(archive, &info, nullptr, 0, nullptr, 0, nullptr, 0) == UNZ_OK;
 }
 
-// minizip cannot open an archive that is nothing but its end record (no
-// entries), although that is a valid zip file.
-bool IsEmptyArchive(const std::wstring& path) {
+// Why minizip could not open a file: it reports a missing, a locked and a
+// damaged file alike, and it refuses an archive that is nothing but its end
+// record (no entries), although that is a valid zip file.
+enum class UnopenedArchive { kUnreadable, kEmpty, kDamaged };
+
+UnopenedArchive ExamineUnopenedArchive(const std::wstring& path) {
     UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        return UnopenedArchive::kUnreadable;
+    }
     LARGE_INTEGER size;
-    if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart < 22 ||
-        size.QuadPart > 22 + 0xFFFF) {
-        return false;
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 22 || size.QuadPart > 22 + 0xFFFF) {
+        return UnopenedArchive::kDamaged;
     }
     unsigned char record[22];
     DWORD read = 0;
     if (!ReadFile(file.get(), record, sizeof(record), &read, nullptr) || read != sizeof(record)) {
-        return false;
+        return UnopenedArchive::kDamaged;
     }
     auto word = [&](int at) { return record[at] | record[at + 1] << 8; };
     const bool endRecord = record[0] == 'P' && record[1] == 'K' && record[2] == 5 && record[3] == 6;
-    return endRecord && word(8) == 0 && word(10) == 0 && 22 + word(20) == size.QuadPart;
+    const bool empty = endRecord && word(8) == 0 && word(10) == 0 && 22 + word(20) == size.QuadPart;
+    return empty ? UnopenedArchive::kEmpty : UnopenedArchive::kDamaged;
 }
 
 // The entry's DOS date and time (local time) as a file time (UTC), with the
@@ -65,14 +71,6 @@ bool EntryFileTime(const unz_file_info64& info, FILETIME& out) {
            FileTimeToSystemTime(&dosTime, &local) &&
            TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) &&
            SystemTimeToFileTime(&utc, &out);
-}
-
-// True when the file can be opened for reading the way the zip library opens
-// it, so a failed open means its content, not its access, is at fault.
-bool CanOpenForReading(const std::wstring& path) {
-    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    return static_cast<bool>(file);
 }
 
 }  // namespace
@@ -125,13 +123,17 @@ bool ZipReader::Open(const std::string& utf8Path) {
     zlib_filefunc64_def functions;
     fill_win32_filefunc64W(&functions);
     archive_.reset(unzOpen2_64(path.c_str(), &functions));
-    if (!archive_ && IsEmptyArchive(path)) {
-        emptyArchive_ = true;
-        return true;
-    }
     if (!archive_) {
-        // minizip reports a missing, a locked and a damaged file alike.
-        return Fail(CanOpenForReading(path) ? kZipInvalidArchive : kZipFileOpenFailed);
+        switch (ExamineUnopenedArchive(path)) {
+            case UnopenedArchive::kEmpty:
+                emptyArchive_ = true;
+                return true;
+            case UnopenedArchive::kUnreadable:
+                return Fail(kZipFileOpenFailed);
+            case UnopenedArchive::kDamaged:
+                break;
+        }
+        return Fail(kZipInvalidArchive);
     }
     unz_global_info64 info;
     if (unzGetGlobalInfo64(archive_.get(), &info) != UNZ_OK) {
