@@ -31,6 +31,16 @@ HeldProgram::HeldProgram(const std::wstring& programPath) {
                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
         CloseHandle(process.hThread);
         process_.reset(process.hProcess);
+        // Wait (bounded) until the system holds the program file.
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            UniqueFile probe(CreateFileW(programPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!probe) {
+                break;
+            }
+            probe.reset();
+            Sleep(50);
+        }
     }
 }
 
