@@ -2,7 +2,8 @@
 // "powershell.exe"): copied into a test folder under the tool's name, it
 // plays the script the test wrote beside it and records how it was called.
 //
-//   <name>-calls.txt    each command line, one per line (appended)
+//   <name>-calls.txt    each command line and, after a tab, the working
+//                       folder, one call per line (appended)
 //   <name>-<mode>.txt   the script for one kind of call; mode is the first
 //                       argument without its leading "-" ("tf", "xvf", "xf",
 //                       "NoProfile")
@@ -161,7 +162,10 @@ int wmain(int argc, wchar_t** argv) {
         c = static_cast<wchar_t>(towlower(c));
     }
 
-    AppendFileText(folder + L"\\" + name + L"-calls.txt", Narrow(GetCommandLineW()) + "\n");
+    wchar_t current[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, current);
+    AppendFileText(folder + L"\\" + name + L"-calls.txt",
+                   Narrow(GetCommandLineW()) + "\t" + Narrow(current) + "\n");
 
     std::wstring mode = argc >= 2 ? argv[1] : L"";
     mode.erase(0, mode.find_first_not_of(L'-'));

@@ -11,15 +11,34 @@ bool WriteStandInScript(const std::wstring& folder, const std::wstring& tool,
     return WriteBytes(folder + L"\\" + tool + L"-" + mode + L".txt", script);
 }
 
-std::vector<std::string> StandInCalls(const std::wstring& folder, const std::wstring& tool) {
+std::vector<StandInCall> StandInCalls(const std::wstring& folder, const std::wstring& tool) {
     const std::string text = ReadBytes(folder + L"\\" + tool + L"-calls.txt");
-    std::vector<std::string> calls;
+    std::vector<StandInCall> calls;
     size_t start = 0;
     for (size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', start)) {
-        calls.push_back(text.substr(start, end - start));
+        const std::string line = text.substr(start, end - start);
+        const size_t tab = line.rfind('\t');
+        calls.push_back(
+            {line.substr(0, tab), tab == std::string::npos ? "" : line.substr(tab + 1)});
         start = end + 1;
     }
     return calls;
+}
+
+ScopedEnvironmentVariable::ScopedEnvironmentVariable(const std::wstring& name,
+                                                     const std::wstring& value)
+    : name_(name) {
+    std::wstring buffer(32767, L'\0');
+    const DWORD length = GetEnvironmentVariableW(name.c_str(), &buffer[0], 32767);
+    hadValue_ = length > 0 && length < 32767;
+    if (hadValue_) {
+        previous_ = buffer.substr(0, length);
+    }
+    SetEnvironmentVariableW(name.c_str(), value.c_str());
+}
+
+ScopedEnvironmentVariable::~ScopedEnvironmentVariable() {
+    SetEnvironmentVariableW(name_.c_str(), hadValue_ ? previous_.c_str() : nullptr);
 }
 
 HeldProgram::HeldProgram(const std::wstring& programPath) {

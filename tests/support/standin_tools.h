@@ -16,8 +16,27 @@ bool InstallStandIn(const std::wstring& folder, const std::wstring& exeName);
 bool WriteStandInScript(const std::wstring& folder, const std::wstring& tool,
                         const std::wstring& mode, const std::string& script);
 
-// The command lines the stand-in named tool was started with, in order.
-std::vector<std::string> StandInCalls(const std::wstring& folder, const std::wstring& tool);
+// How the stand-in named tool was started, in order (UTF-8).
+struct StandInCall {
+    std::string commandLine;
+    std::string workingFolder;
+};
+std::vector<StandInCall> StandInCalls(const std::wstring& folder, const std::wstring& tool);
+
+// Sets an environment variable of the test process (inherited by the
+// programs it starts) and restores the old value when it goes away.
+class ScopedEnvironmentVariable {
+  public:
+    ScopedEnvironmentVariable(const std::wstring& name, const std::wstring& value);
+    ~ScopedEnvironmentVariable();
+    ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
+    ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;
+
+  private:
+    std::wstring name_;
+    std::wstring previous_;
+    bool hadValue_ = false;
+};
 
 // A running program: the stand-in started from programPath, which stays
 // alive until the object goes away (at most a minute), so that its file is in
