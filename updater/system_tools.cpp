@@ -100,9 +100,9 @@ bool ExtractWithSystemTools(const std::wstring& archivePath, const std::wstring&
     bool hasLauncherArtifacts = false;
     if (CountTarEntries(archive, folder, entryCount, hasLauncherArtifacts, progress)) {
         if (hasLauncherArtifacts) {
-            LogUpdate(
-                L"Archive contains launcher-managed artifacts. Skipping native extraction so "
-                L"variant filtering can run.");
+            // clang-format off
+            LogUpdate(L"Archive contains launcher-managed artifacts. Skipping native extraction so variant filtering can run.");
+            // clang-format on
             return false;
         }
         if (ExtractZipWithTarProgress(archive, folder, entryCount, progress)) {

@@ -2,9 +2,10 @@
 
 #include <windows.h>
 
-// minizip: iowin32.h has no include guard and needs unzip.h first.
+// minizip: unzip.h brings ioapi.h, which zip_reader_io.h needs.
 #include <unzip.h>
-#include <iowin32.h>
+
+#include "updater/zip_reader_io.h"
 
 #include "common/text.h"
 #include "updater/file_replace.h"
@@ -140,7 +141,7 @@ bool ZipReader::Open(const std::string& utf8Path) {
     Close();
     const std::wstring path = Utf8ToWide(utf8Path);
     zlib_filefunc64_def functions;
-    fill_win32_filefunc64W(&functions);
+    FillBufferedReadFunctions(&functions);
     archive_.reset(unzOpen2_64(path.c_str(), &functions));
     if (!archive_) {
         switch (ExamineUnopenedArchive(path)) {
