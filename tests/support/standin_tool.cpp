@@ -15,8 +15,9 @@
 // PREFIX" write N numbered lines, "exit N" sets the exit code (default 0).
 // Without a script the stand-in exits with 9.
 //
-// Called as "--hold MS" it just stays alive for at most MS milliseconds, as a
-// running program whose file is in use.
+// Called as "--hold MS" it stays alive as a running program whose file is in
+// use: it writes "<its path>.ready" once running and ends when "<its
+// path>.stop" appears, or after MS milliseconds.
 #include <windows.h>
 
 #include <cstdlib>
@@ -145,7 +146,17 @@ int PlayScript(const std::string& script) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc >= 3 && std::wstring(argv[1]) == L"--hold") {
-        Sleep(static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)));
+        wchar_t self[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        const std::wstring stop = std::wstring(self) + L".stop";
+        AppendFileText(std::wstring(self) + L".ready", "ready\n");
+        const DWORD limit = static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10));
+        for (DWORD waited = 0; waited < limit; waited += 20) {
+            if (GetFileAttributesW(stop.c_str()) != INVALID_FILE_ATTRIBUTES) {
+                break;
+            }
+            Sleep(20);
+        }
         return 0;
     }
 

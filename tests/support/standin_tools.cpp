@@ -41,31 +41,37 @@ ScopedEnvironmentVariable::~ScopedEnvironmentVariable() {
     SetEnvironmentVariableW(name_.c_str(), hadValue_ ? previous_.c_str() : nullptr);
 }
 
-HeldProgram::HeldProgram(const std::wstring& programPath) {
+HeldProgram::HeldProgram(const std::wstring& programPath) : programPath_(programPath) {
+    DeleteFileW((programPath + L".ready").c_str());
+    DeleteFileW((programPath + L".stop").c_str());
     std::wstring commandLine = L"\"" + programPath + L"\" --hold 60000";
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    if (CreateProcessW(programPath.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
-                       CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
-        CloseHandle(process.hThread);
-        process_.reset(process.hProcess);
-        // Wait (bounded) until the system holds the program file.
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            UniqueFile probe(CreateFileW(programPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-            if (!probe) {
-                break;
-            }
-            probe.reset();
-            Sleep(50);
+    if (!CreateProcessW(programPath.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
+                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
+        return;
+    }
+    CloseHandle(process.hThread);
+    process_.reset(process.hProcess);
+    // Wait (bounded) until the program runs.
+    for (int attempt = 0; attempt < 500 && !FileExists(programPath + L".ready"); ++attempt) {
+        if (WaitForSingleObject(process_.get(), 20) == WAIT_OBJECT_0) {
+            break;
         }
     }
 }
 
 HeldProgram::~HeldProgram() {
     if (process_) {
-        TerminateProcess(process_.get(), 0);
-        WaitForSingleObject(process_.get(), 10000);
+        // Asked to end rather than killed: a program killed while Wine is
+        // still starting it can keep the test's output pipe open.
+        WriteBytes(programPath_ + L".stop", "stop");
+        if (WaitForSingleObject(process_.get(), 10000) != WAIT_OBJECT_0) {
+            TerminateProcess(process_.get(), 0);
+            WaitForSingleObject(process_.get(), 10000);
+        }
+        DeleteFileW((programPath_ + L".stop").c_str());
+        DeleteFileW((programPath_ + L".ready").c_str());
     }
 }

@@ -40,7 +40,7 @@ class ScopedEnvironmentVariable {
 
 // A running program: the stand-in started from programPath, which stays
 // alive until the object goes away (at most a minute), so that its file is in
-// use meanwhile.
+// use meanwhile. The constructor returns once the program runs.
 class HeldProgram {
   public:
     explicit HeldProgram(const std::wstring& programPath);
@@ -51,5 +51,6 @@ class HeldProgram {
     bool started() const { return static_cast<bool>(process_); }
 
   private:
+    std::wstring programPath_;
     UniqueHandleKernel process_;
 };
