@@ -5,12 +5,13 @@
 # alternating, several runs each. Every process is pinned to one CPU.
 #
 # usage: bench/extract_bench.sh [BUILD_DIR] [RUNS] [TOTAL_MIB] [FILES]
+# (TOTAL_MIB is the uncompressed size; 460 gives an archive of about 300 MB)
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(cd "${1:-$root/build/x64}" && pwd)"
 runs="${2:-5}"
-total_mib="${3:-300}"
+total_mib="${3:-460}"
 files="${4:-3000}"
 
 bench_exe="$build/bench/extract_bench.exe"
