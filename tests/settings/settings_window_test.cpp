@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/text.h"
 #include "settings/schema.h"
 #include "tests/settings/window_capture.h"
 #include "tests/support/temp_folder.h"
@@ -600,7 +601,61 @@ TEST_F(SettingsWindowTest, WindowThatCannotBeCreatedReturnsAtOnce) {
     EXPECT_TRUE(script.shown.empty());
 }
 
-TEST_F(SettingsWindowTest, ScreenshotOfEachTab) {
+// Whether a checkbox's caption fits beside its box.
+bool CaptionFits(HWND checkbox) {
+    RECT bounds = {};
+    GetClientRect(checkbox, &bounds);
+    const std::wstring caption = Text(checkbox);
+    HDC dc = GetDC(checkbox);
+    const HGDIOBJ previous =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(checkbox, WM_GETFONT, 0, 0)));
+    SIZE extent = {};
+    GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
+    SelectObject(dc, previous);
+    ReleaseDC(checkbox, dc);
+    const int box = GetSystemMetrics(SM_CXMENUCHECK) + 4;
+    return box + extent.cx <= bounds.right;
+}
+
+// What keeps a control of a tab from being seen whole: shown controls whose
+// rectangles overlap (the frames around rows and the tab control that holds
+// the pages aside) and checkbox captions cut off at their right edge.
+std::vector<std::wstring> LayoutFaults(HWND settings) {
+    std::vector<HWND> shown;
+    for (HWND control = GetWindow(settings, GW_CHILD); control;
+         control = GetWindow(control, GW_HWNDNEXT)) {
+        wchar_t className[32] = {};
+        GetClassNameW(control, className, 32);
+        const LONG style = GetWindowLongW(control, GWL_STYLE);
+        const bool frame =
+            _wcsicmp(className, L"BUTTON") == 0 && (style & BS_TYPEMASK) == BS_GROUPBOX;
+        if (IsWindowVisible(control) && !frame && GetDlgCtrlID(control) != kSettingsTabControlId) {
+            shown.push_back(control);
+        }
+    }
+    std::vector<std::wstring> overlaps;
+    for (HWND control : shown) {
+        if ((GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX &&
+            !CaptionFits(control)) {
+            overlaps.push_back(L"'" + Text(control) + L"' cut off");
+        }
+    }
+    for (size_t i = 0; i < shown.size(); ++i) {
+        for (size_t j = i + 1; j < shown.size(); ++j) {
+            RECT a = {};
+            RECT b = {};
+            RECT both = {};
+            GetWindowRect(shown[i], &a);
+            GetWindowRect(shown[j], &b);
+            if (IntersectRect(&both, &a, &b)) {
+                overlaps.push_back(L"'" + Text(shown[i]) + L"' overlaps '" + Text(shown[j]) + L"'");
+            }
+        }
+    }
+    return overlaps;
+}
+
+TEST_F(SettingsWindowTest, EachTabShowsItsControlsWhole) {
     const std::wstring folder = VANTORA_SCREENSHOT_DIR;
     CreateDirectoryW(folder.c_str(), nullptr);
     ASSERT_TRUE(WriteBytes(legacyIni, "[Client]\r\n"));
@@ -610,8 +665,24 @@ TEST_F(SettingsWindowTest, ScreenshotOfEachTab) {
     for (int tab = 0; tab < 4; ++tab) {
         steps.push_back([tab](HWND settings) { SelectTab(settings, tab); });
         steps.push_back([&saved, folder, tab](HWND settings) {
+            SCOPED_TRACE("tab " + std::to_string(tab + 1));
+            EXPECT_EQ(CurrentTab(settings), tab);
+            for (const std::wstring& fault : LayoutFaults(settings)) {
+                ADD_FAILURE() << "layout: " << WideToUtf8(fault);
+            }
             RedrawWindow(settings, nullptr, nullptr,
                          RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+            // A repaint of the tab control alone (a tab hovered or
+            // selected) must not paint over the controls of its page.
+            std::vector<uint32_t> before;
+            std::vector<uint32_t> after;
+            ASSERT_TRUE(CaptureClientPixels(settings, before));
+            const HWND tabs = Control(settings, kSettingsTabControlId);
+            RedrawWindow(tabs, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+            ASSERT_TRUE(CaptureClientPixels(settings, after));
+            EXPECT_TRUE(before == after) << "the tab control painted over its page";
+
+            // The pictures of the pages, for a look by eye.
             const std::wstring path =
                 folder + L"\\settings-tab-" + std::to_wstring(tab + 1) + L".png";
             DeleteFileW(path.c_str());
@@ -624,8 +695,5 @@ TEST_F(SettingsWindowTest, ScreenshotOfEachTab) {
     size_t stepsRun = 0;
     EXPECT_FALSE(Run(std::move(steps), &stepsRun));
     EXPECT_EQ(stepsRun, 9u);
-    ASSERT_EQ(saved.size(), 4u);
-    for (const std::wstring& path : saved) {
-        EXPECT_GT(ReadBytes(path).size(), 10000u);
-    }
+    EXPECT_EQ(saved.size(), 4u);
 }
