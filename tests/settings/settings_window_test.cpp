@@ -62,11 +62,26 @@ HWND FindSettingsWindow() {
 }
 
 // Plays steps against the open settings window from a thread timer, one step
-// per tick, so that a test can drive the window's own modal loop. A window
-// that is still open long after the last step is closed as a failure.
+// per tick, so that a test can drive the window's own modal loop. A step
+// either acts once or waits, tick after tick, until its condition holds
+// (bounded). A window that is still open long after the last step is closed
+// as a failure.
 class ModalDriver {
   public:
-    using Step = std::function<void(HWND settings)>;
+    struct Step {
+        template <typename Action>
+        Step(Action action) : act(std::move(action)) {}  // NOLINT: steps are written as lambdas
+
+        // A step that is done once `done` returns true.
+        static Step Until(std::function<bool(HWND settings)> done) {
+            Step step([](HWND) {});
+            step.until = std::move(done);
+            return step;
+        }
+
+        std::function<void(HWND settings)> act;
+        std::function<bool(HWND settings)> until;
+    };
 
     explicit ModalDriver(std::vector<Step> steps) : steps_(std::move(steps)) {
         active_ = this;
@@ -89,16 +104,30 @@ class ModalDriver {
             return;
         }
         if (self->next_ < self->steps_.size()) {
-            self->steps_[self->next_++](settings);
+            Step& step = self->steps_[self->next_];
+            if (!step.until) {
+                step.act(settings);
+                ++self->next_;
+            } else if (step.until(settings)) {
+                ++self->next_;
+                self->waitStart_ = 0;
+            } else if (self->waitStart_ == 0) {
+                self->waitStart_ = GetTickCount();
+            } else if (GetTickCount() - self->waitStart_ > kWaitLimitMs) {
+                ADD_FAILURE() << "step " << self->next_ << " waited in vain";
+                DestroyWindow(settings);
+            }
         } else if (++self->idleTicks_ > 200) {
             ADD_FAILURE() << "the settings window stayed open";
             DestroyWindow(settings);
         }
     }
 
+    static constexpr DWORD kWaitLimitMs = 20000;
     static ModalDriver* active_;
     std::vector<Step> steps_;
     size_t next_ = 0;
+    DWORD waitStart_ = 0;
     int idleTicks_ = 0;
     UINT_PTR timer_ = 0;
 };
@@ -536,23 +565,59 @@ TEST_F(SettingsWindowTest, ModalRunDisablesTheOwnerAndTheCloseBoxCancels) {
     EXPECT_TRUE(script.shown.empty());
 }
 
+// Presses Tab on control `from` and gives the control the focus lands on.
+// Other test programs show windows on the same display and may take the
+// keyboard at any moment; the press counts only when the settings window
+// held the keyboard from before the press until the focus moved, and is made
+// again otherwise.
+ModalDriver::Step PressTab(int from, int* landedOn) {
+    auto pressed = std::make_shared<bool>(false);
+    auto steadyTicks = std::make_shared<int>(0);
+    return ModalDriver::Step::Until([=](HWND settings) {
+        const HWND control = Control(settings, from);
+        const bool holdsKeyboard =
+            GetForegroundWindow() == settings && GetActiveWindow() == settings;
+        if (!*pressed) {
+            if (!holdsKeyboard) {
+                *steadyTicks = 0;
+                SetForegroundWindow(settings);
+                return false;
+            }
+            SetFocus(control);
+            // The focus must stay put for a few ticks: a late activation
+            // would move it again.
+            *steadyTicks = GetFocus() == control ? *steadyTicks + 1 : 0;
+            if (*steadyTicks < 3) {
+                return false;
+            }
+            PostMessageW(control, WM_KEYDOWN, VK_TAB, 0);
+            *pressed = true;
+            return false;
+        }
+        const HWND focus = GetFocus();
+        if (focus == control) {
+            return false;  // not handled yet
+        }
+        *pressed = false;
+        *steadyTicks = 0;
+        if (!holdsKeyboard) {
+            return false;  // taken away meanwhile: press again
+        }
+        *landedOn = GetDlgCtrlID(focus);
+        return true;
+    });
+}
+
 TEST_F(SettingsWindowTest, TabKeyMovesBetweenTheControlsOfTheShownTab) {
     int afterCheckbox = 0;
     int afterLastField = 0;
-    const auto pressTab = [](HWND settings, int from) {
-        SetFocus(Control(settings, from));
-        PostMessageW(Control(settings, from), WM_KEYDOWN, VK_TAB, 0);
-    };
     size_t stepsRun = 0;
-    Run({[&](HWND settings) { pressTab(settings, 1032); },
-         [&](HWND) { afterCheckbox = GetDlgCtrlID(GetFocus()); },
+    Run({PressTab(1032, &afterCheckbox),
          // The General tab's last field; the hidden pages lie between it
          // and the buttons.
-         [&](HWND settings) { pressTab(settings, 1013); },
-         [&](HWND) { afterLastField = GetDlgCtrlID(GetFocus()); },
-         [&](HWND settings) { Click(settings, kCancelButtonId); }},
+         PressTab(1013, &afterLastField), [&](HWND settings) { Click(settings, kCancelButtonId); }},
         &stepsRun);
-    EXPECT_EQ(stepsRun, 5u);
+    EXPECT_EQ(stepsRun, 3u);
     EXPECT_EQ(afterCheckbox, 1037);
     EXPECT_EQ(afterLastField, kRestoreDefaultsButtonId);
 }
