@@ -47,6 +47,10 @@ class Updater {
     }
 };
 
+// The status text of a download after `received` of `expected` bytes
+// (expected not 0) in `elapsedSeconds`.
+std::wstring DownloadProgressText(uint64_t received, uint64_t expected, double elapsedSeconds);
+
 // Reads the JSON manifest at path. False when the file cannot be opened or
 // is malformed (syntax, root or package not an object, a value of the wrong
 // type); nothing is thrown.
