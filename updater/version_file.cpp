@@ -1,5 +1,4 @@
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
