@@ -1,5 +1,25 @@
 #include "common/http_request.h"
 
+DWORD ChooseSecureProtocols(const std::function<bool(DWORD protocols)>& trySet) {
+    const DWORD choices[] = {
+        WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3,
+        WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2,
+    };
+    for (const DWORD protocols : choices) {
+        if (trySet(protocols)) {
+            return protocols;
+        }
+    }
+    return 0;
+}
+
+DWORD RequestModernTls(HINTERNET session) {
+    return ChooseSecureProtocols([session](DWORD protocols) {
+        return WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols,
+                                sizeof(protocols)) != FALSE;
+    });
+}
+
 bool HttpGetRequest::Open(const wchar_t* userAgent, const std::wstring& host, INTERNET_PORT port,
                           const std::wstring& path, DWORD flags) {
     session.reset(WinHttpOpen(userAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
@@ -7,6 +27,7 @@ bool HttpGetRequest::Open(const wchar_t* userAgent, const std::wstring& host, IN
     if (!session) {
         return false;
     }
+    secureProtocols = RequestModernTls(session.get());
     connection.reset(WinHttpConnect(session.get(), host.c_str(), port, 0));
     if (!connection) {
         return false;

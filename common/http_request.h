@@ -3,9 +3,19 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <functional>
 #include <string>
 
 #include "common/win_handle.h"
+
+// Offers the protocols of the first choice that `trySet` accepts: TLS 1.2
+// and 1.3, else TLS 1.2 alone (Windows 7 refuses 1.3). Gives the accepted
+// protocols, or 0 when both are refused and the system default stays.
+DWORD ChooseSecureProtocols(const std::function<bool(DWORD protocols)>& trySet);
+
+// Applies ChooseSecureProtocols to a WinHTTP session. Without it, WinHTTP on
+// Windows 7 offers TLS 1.0 only, which modern HTTPS sites refuse.
+DWORD RequestModernTls(HINTERNET session);
 
 // The three WinHTTP handles of one request. Members are destroyed in reverse
 // order, so they close request, connection, session.
@@ -13,8 +23,10 @@ struct HttpGetRequest {
     UniqueInternet session;
     UniqueInternet connection;
     UniqueInternet request;
+    DWORD secureProtocols = 0;  // what the session was set to; 0: the system default
 
-    // Opens a session with userAgent (default proxy settings), connects to
+    // Opens a session with userAgent (default proxy settings, TLS 1.2 and 1.3
+    // requested through RequestModernTls), connects to
     // host:port and opens a GET request for path with the given flags
     // (WINHTTP_FLAG_SECURE for TLS). False when any of the three fails.
     bool Open(const wchar_t* userAgent, const std::wstring& host, INTERNET_PORT port,

@@ -6,6 +6,7 @@
 #include <winhttp.h>
 
 #include <cwchar>
+#include <new>
 
 namespace {
 
@@ -33,6 +34,12 @@ bool QueryContentLength(HINTERNET request, uint64_t* length) {
 
 bool ReadWholeBody(HINTERNET request, std::vector<uint8_t>& body) {
     const size_t start = body.size();
+    // A declared length above the cap is refused before anything is read.
+    uint64_t declared = 0;
+    const bool hasLength = QueryContentLength(request, &declared);
+    if (hasLength && declared > kMaxFetchedBodySize) {
+        return false;
+    }
     for (;;) {
         DWORD available = 0;
         // A failure here is a broken transfer, not the end of the body.
@@ -43,6 +50,9 @@ bool ReadWholeBody(HINTERNET request, std::vector<uint8_t>& body) {
             break;
         }
         const size_t tail = body.size();
+        if (tail - start + available > kMaxFetchedBodySize) {
+            return false;
+        }
         body.resize(tail + available);
         DWORD read = 0;
         if (!WinHttpReadData(request, body.data() + tail, available, &read)) {
@@ -52,8 +62,7 @@ bool ReadWholeBody(HINTERNET request, std::vector<uint8_t>& body) {
     }
     // A connection that closes early can look like a normal end; the
     // declared length tells the two apart.
-    uint64_t declared = 0;
-    if (QueryContentLength(request, &declared) && declared != body.size() - start) {
+    if (hasLength && declared != body.size() - start) {
         return false;
     }
     return true;
@@ -73,8 +82,15 @@ bool FetchFromSite(const SiteAddress& site, const std::wstring& path, std::vecto
     }
     // The request, connection and session close in that order on return.
     const size_t before = body.size();
-    if (!ReadWholeBody(http.request.get(), body)) {
+    bool complete = false;
+    try {
+        complete = ReadWholeBody(http.request.get(), body);
+    } catch (const std::bad_alloc&) {
+        // No memory for the body: the fetch fails like any other.
+    }
+    if (!complete) {
         body.resize(before);  // a partial body is of no use to anybody
+        body.shrink_to_fit();
         return false;
     }
     return true;

@@ -6,9 +6,13 @@
 #include <string>
 #include <vector>
 
+// The largest body a fetch accepts (a page or an image).
+constexpr uint64_t kMaxFetchedBodySize = 16 * 1024 * 1024;
+
 // Blocking GET of one path on a web site into body (appended to). True only
-// when the final answer was 200 and its body arrived whole; on false, body is
-// left as it was passed in. path is the absolute request path with any query,
+// when the final answer was 200 and its body arrived whole and within
+// kMaxFetchedBodySize; on false (also when memory runs out), body is left as
+// it was passed in. path is the absolute request path with any query,
 // e.g. "/patchnotes/patchnotes.php".
 bool FetchFromSite(const SiteAddress& site, const std::wstring& path, std::vector<uint8_t>& body);
 

@@ -108,14 +108,16 @@ const SettingsLayoutItem kSettingsLayout[] = {
     Row(kAudio, 1042, 52, 392),
     Row(kAudio, 1043, 52, 424),
     Note(kAudio, L"Item codes must exist in the inventory.", 52, 460, 340, 32),
+    // The switch has the first row to itself; the six details share the
+    // rows below it in two columns that do not reach into each other.
     Group(kAudio, L"Discord Rich Presence", 440, 404, 390, 160),
     Box(kAudio, 1056, 458, 432, 340),
-    Box(kAudio, 1057, 458, 460, 340),
-    Box(kAudio, 1058, 458, 488, 340),
-    Box(kAudio, 1059, 458, 516, 340),
-    Box(kAudio, 1060, 658, 432, 160),
-    Box(kAudio, 1061, 658, 460, 160),
-    Box(kAudio, 1062, 658, 488, 160),
+    Box(kAudio, 1057, 458, 460, 170),
+    Box(kAudio, 1058, 458, 488, 170),
+    Box(kAudio, 1059, 458, 516, 170),
+    Box(kAudio, 1060, 632, 460, 192),
+    Box(kAudio, 1061, 632, 488, 192),
+    Box(kAudio, 1062, 632, 516, 192),
 
     // Launcher extensions. The tracker frame ends where the file-handling
     // frame begins (y 292) instead of running on to y 356 underneath it; its

@@ -88,8 +88,12 @@ void ClientSettingsWindow::BuildControls() {
                L"Supported client options are editable here. Unknown keys are preserved.",
                kStaticStyle, 250, 17, 590, 22, kNoControlId, font);
 
-    tabControl = AddControl(kNoTab, 0, WC_TABCONTROLW, L"", kChildStyle | WS_TABSTOP, 16, 50, 848,
-                            620, kSettingsTabControlId, font);
+    // The pages' controls lie on the tab control: it clips its siblings and
+    // goes below them once they exist (see the end of BuildControls), or a
+    // repaint of the tab control paints over them.
+    tabControl =
+        AddControl(kNoTab, 0, WC_TABCONTROLW, L"", kChildStyle | WS_TABSTOP | WS_CLIPSIBLINGS, 16,
+                   50, 848, 620, kSettingsTabControlId, font);
     for (int tab = 0; tab < kSettingsTabCount; ++tab) {
         TCITEMW item = {};
         item.mask = TCIF_TEXT;
@@ -137,6 +141,9 @@ void ClientSettingsWindow::BuildControls() {
     AddControl(kNoTab, 0, L"BUTTON", L"Cancel", kChildStyle | WS_TABSTOP, 778, 685, 75, 32,
                kCancelButtonId, font);
 
+    // At the bottom of the z-order the tab control is last in the Tab key's
+    // cycle instead of first, which keeps the cycle's order.
+    SetWindowPos(tabControl, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     ShowTab(kSettingsTabGeneral);
 }
 

@@ -32,6 +32,17 @@ bool QueryContentLength(HINTERNET request, uint64_t& length) {
 
 }  // namespace
 
+std::wstring DownloadProgressText(uint64_t received, uint64_t expected, double elapsedSeconds) {
+    const uint64_t percent = received * 100 / expected;
+    // A transfer that ends within the clock's resolution counts one second.
+    const double elapsed = elapsedSeconds > 0 ? elapsedSeconds : 1.0;
+    const double speed = static_cast<double>(received) / 1024.0 / elapsed;
+    wchar_t text[256];
+    _snwprintf(text, 255, L"Downloading... %d%% (%.1f KB/s)", static_cast<int>(percent), speed);
+    text[255] = L'\0';
+    return text;
+}
+
 bool Updater::DownloadFile(const std::wstring& url, const std::wstring& targetPath) {
     LogUpdate(L"Download start: %s -> %s", url.c_str(), targetPath.c_str());
 
@@ -101,18 +112,9 @@ bool Updater::DownloadFile(const std::wstring& url, const std::wstring& targetPa
         }
         received += read;
         if (reportProgress) {
-            const uint64_t percent = received * 100 / expected;
-            double elapsed =
+            const double elapsed =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            if (elapsed <= 0) {
-                elapsed = 1.0;
-            }
-            const double speed = static_cast<double>(received) / 1024.0 / elapsed;
-            wchar_t text[256];
-            _snwprintf(text, 255, L"Downloading... %d%% (%.1f KB/s)", static_cast<int>(percent),
-                       speed);
-            text[255] = L'\0';
-            ReportStatus(text);
+            ReportStatus(DownloadProgressText(received, expected, elapsed));
         }
     }
 

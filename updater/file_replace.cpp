@@ -43,6 +43,12 @@ UniqueFile CreateTempFileBeside(const std::wstring& target, std::wstring& tempPa
 }
 
 bool MoveOverTarget(const std::wstring& source, const std::wstring& target, DWORD& error) {
+    // Windows refuses to replace a read-only file; some systems that run
+    // Windows programs do not, so the rule is applied here.
+    if (IsReadOnlyFile(target)) {
+        error = ERROR_ACCESS_DENIED;
+        return false;
+    }
     for (int attempt = 1;; ++attempt) {
         if (MoveFileExW(source.c_str(), target.c_str(),
                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
@@ -50,8 +56,7 @@ bool MoveOverTarget(const std::wstring& source, const std::wstring& target, DWOR
             return true;
         }
         error = GetLastError();
-        // A read-only target refuses the move for good; waiting cannot help.
-        if (attempt == kMoveAttempts || !IsSharingError(error) || IsReadOnlyFile(target)) {
+        if (attempt == kMoveAttempts || !IsSharingError(error)) {
             return false;
         }
         Sleep(kMovePauseMs);

@@ -10,6 +10,11 @@ namespace {
 
 using nlohmann::json;
 
+const int64_t kInt64Lowest = std::numeric_limits<int64_t>::min();
+const int64_t kInt64Highest = std::numeric_limits<int64_t>::max();
+const int64_t kInt32Lowest = std::numeric_limits<int32_t>::min();
+const int64_t kInt32Highest = std::numeric_limits<int32_t>::max();
+
 // Every reader below returns false for a value of the wrong type; a missing
 // key leaves the default in place.
 
@@ -25,30 +30,43 @@ bool ReadString(const json& object, const char* key, std::string& out) {
     return true;
 }
 
+enum class OutOfRange { kSaturate, kReject };
+
 // Integers are taken as they are; a floating-point value is truncated toward
-// zero, saturating at the ends of the 64-bit range.
-bool ReadInteger(const json& object, const char* key, int64_t& out) {
+// zero. A value beyond [lowest, highest] either saturates at the nearer end
+// or makes the value unusable (false), as `outOfRange` says.
+bool ReadInteger(const json& object, const char* key, int64_t lowest, int64_t highest,
+                 OutOfRange outOfRange, int64_t& out) {
     const auto found = object.find(key);
     if (found == object.end()) {
         return true;
     }
-    if (found->is_number_integer()) {
-        out = found->is_number_unsigned() ? static_cast<int64_t>(found->get<uint64_t>())
-                                          : found->get<int64_t>();
-        return true;
+    bool above = false;
+    bool below = false;
+    int64_t value = 0;
+    if (found->is_number_unsigned()) {
+        const uint64_t number = found->get<uint64_t>();
+        above = number > static_cast<uint64_t>(highest);
+        value = above ? highest : static_cast<int64_t>(number);
+    } else if (found->is_number_integer()) {
+        value = found->get<int64_t>();
+    } else if (found->is_number_float()) {
+        // 2^63 as a double; every double below it converts exactly.
+        const double limit = 9223372036854775808.0;
+        const double number = std::trunc(found->get<double>());
+        above = number >= limit;
+        below = number < -limit;
+        value = above ? highest : below ? lowest : static_cast<int64_t>(number);
+    } else {
+        return false;
     }
-    if (found->is_number_float()) {
-        const double value = std::trunc(found->get<double>());
-        if (value >= 9223372036854775807.0) {
-            out = std::numeric_limits<int64_t>::max();
-        } else if (value <= -9223372036854775808.0) {
-            out = std::numeric_limits<int64_t>::min();
-        } else {
-            out = static_cast<int64_t>(value);
-        }
-        return true;
+    above = above || value > highest;
+    below = below || value < lowest;
+    if ((above || below) && outOfRange == OutOfRange::kReject) {
+        return false;
     }
-    return false;
+    out = above ? highest : below ? lowest : value;
+    return true;
 }
 
 bool ReadPackage(const json& object, bool numericVersion, UpdatePackage& package) {
@@ -57,7 +75,8 @@ bool ReadPackage(const json& object, bool numericVersion, UpdatePackage& package
     }
     if (numericVersion) {
         int64_t version = 0;
-        if (!ReadInteger(object, "version", version)) {
+        if (!ReadInteger(object, "version", kInt64Lowest, kInt64Highest, OutOfRange::kSaturate,
+                         version)) {
             return false;
         }
         package.version = std::to_string(version);
@@ -66,7 +85,9 @@ bool ReadPackage(const json& object, bool numericVersion, UpdatePackage& package
     }
     int64_t size = 0;
     if (!ReadString(object, "zip", package.zip) || !ReadString(object, "crc", package.crc) ||
-        !ReadInteger(object, "size", size) || !ReadInteger(object, "created", package.created)) {
+        !ReadInteger(object, "size", kInt32Lowest, kInt32Highest, OutOfRange::kReject, size) ||
+        !ReadInteger(object, "created", kInt64Lowest, kInt64Highest, OutOfRange::kReject,
+                     package.created)) {
         return false;
     }
     package.size = static_cast<int32_t>(size);

@@ -71,6 +71,10 @@ class Updater {
     }
 };
 
+// The status text of a download after `received` of `expected` bytes
+// (expected not 0) in `elapsedSeconds`.
+std::wstring DownloadProgressText(uint64_t received, uint64_t expected, double elapsedSeconds);
+
 // Reads the JSON manifest at path. False when the file cannot be opened or
 // is malformed (syntax, root or package not an object, a value of the wrong
 // type); nothing is thrown.
@@ -80,8 +84,10 @@ bool ParseManifest(const std::string& path, UpdateManifest& manifest);
 // be opened, "" when it is empty.
 std::string ReadVersionFile();
 
-// Replaces the contents of "version.txt" with text (no line end).
-void WriteVersionFile(const std::string& text);
+// Replaces the contents of "version.txt" with text (no line end). The text
+// goes to a temporary file beside it first; false when it could not be
+// recorded, and the file then holds the previous stamp.
+bool WriteVersionFile(const std::string& text);
 
 // Turns a stamp into a comparable number: "1.2.3" gives 10203, "2.5" gives
 // 20500; otherwise a base-10 integer (saturating, 0 when there are no digits).

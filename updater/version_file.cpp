@@ -1,13 +1,15 @@
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
+#include "common/win_handle.h"
+#include "updater/file_replace.h"
 #include "updater/updater.h"
 
 namespace {
 
 const char kVersionFileName[] = "version.txt";
+const wchar_t kVersionFilePath[] = L"version.txt";
 
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
@@ -56,13 +58,27 @@ std::string ReadVersionFile() {
     return token;
 }
 
-void WriteVersionFile(const std::string& text) {
-    std::FILE* file = std::fopen(kVersionFileName, "wb");
-    if (file == nullptr) {
-        return;
+bool WriteVersionFile(const std::string& text) {
+    // The new stamp is complete and flushed in a file of its own before it
+    // replaces the old one, so a full disk or a crash never leaves an empty
+    // stamp behind (which would make every archive due again).
+    const std::wstring path = kVersionFilePath;
+    std::wstring tempPath;
+    UniqueFile file = CreateTempFileBeside(path, tempPath);
+    if (!file) {
+        return false;
     }
-    std::fwrite(text.data(), 1, text.size(), file);
-    std::fclose(file);
+    DWORD written = 0;
+    const bool complete =
+        WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+        written == text.size() && FlushFileBuffers(file.get());
+    file.reset();
+    DWORD error = ERROR_SUCCESS;
+    if (complete && MoveOverTarget(tempPath, path, error)) {
+        return true;
+    }
+    DeleteFileW(tempPath.c_str());
+    return false;
 }
 
 int64_t ParseVersionNumber(const std::string& text) {

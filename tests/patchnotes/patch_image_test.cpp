@@ -1,5 +1,7 @@
 #include "patchnotes/patch_image.h"
 
+#include "patchnotes/web_fetch.h"
+
 #include "tests/patchnotes/block_text.h"
 #include "tests/patchnotes/loopback_site.h"
 
@@ -67,6 +69,12 @@ TEST_F(PatchImage, FetchesFromTheSiteOnly) {
     EXPECT_FALSE(FetchPatchImage("data:image/png;base64,AAAA", site));
     EXPECT_EQ(Targets(), (std::vector<std::string>{"/patchnotes/a.png", "/img/empty.png",
                                                    "/patchnotes/missing.png"}));
+    // Caches on the way are asked for a fresh copy of every picture.
+    for (const RecordedRequest& request : server.Requests()) {
+        const auto pragma = request.headers.find("pragma");
+        EXPECT_TRUE(pragma != request.headers.end() && pragma->second == "no-cache")
+            << request.target;
+    }
 }
 
 TEST_F(PatchImage, EveryUsableTagMakesABlockEvenWithoutBytes) {
@@ -84,6 +92,10 @@ TEST_F(PatchImage, EveryUsableTagMakesABlockEvenWithoutBytes) {
     ASSERT_TRUE(MakeImageBlock(
         "<IMG ALT=\"\xF0\x9F\x94\xA5 New mount \xE2\x9C\xA8\" SRC='gone.png'>", site, 0, block));
     EXPECT_EQ(BlockText(block), L"IMG i0 6/8 gone.png 0 bytes alt=New mount");
+    server.SetResponse("/img/huge.png",
+                       ScriptedResponse::Ok(std::string(kMaxFetchedBodySize + 1, 'h')));
+    ASSERT_TRUE(MakeImageBlock("<img src=/img/huge.png>", site, 0, block));
+    EXPECT_EQ(BlockText(block), L"IMG i0 6/8 /img/huge.png 0 bytes alt=");
     ASSERT_TRUE(MakeImageBlock("<img src=\"https://site.example\">", site, 0, block));
     EXPECT_EQ(BlockText(block), L"IMG i0 6/8 https://site.example 0 bytes alt=");
 
@@ -91,5 +103,6 @@ TEST_F(PatchImage, EveryUsableTagMakesABlockEvenWithoutBytes) {
                             "<img src=\"data:image/gif;base64,R0lGOD\">"}) {
         EXPECT_FALSE(MakeImageBlock(tag, site, 0, block)) << tag;
     }
-    EXPECT_EQ(Targets(), (std::vector<std::string>{"/img/x.png", "/patchnotes/gone.png"}));
+    EXPECT_EQ(Targets(),
+              (std::vector<std::string>{"/img/x.png", "/patchnotes/gone.png", "/img/huge.png"}));
 }

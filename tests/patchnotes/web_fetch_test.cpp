@@ -37,6 +37,9 @@ TEST_F(WebFetch, AppendsABodySentInManyPiecesInOrder) {
     EXPECT_EQ(requests[0].method, "GET");
     EXPECT_EQ(requests[0].target, "/patchnotes/patchnotes.php?lang=en");
     EXPECT_EQ(requests[0].headers.at("user-agent"), "VantoraLauncher/1.0");
+    // Caches on the way are asked for a fresh copy.
+    EXPECT_EQ(requests[0].headers.count("pragma") ? requests[0].headers.at("pragma") : "",
+              "no-cache");
 }
 
 TEST_F(WebFetch, OnlyAFinal200Succeeds) {
@@ -68,7 +71,7 @@ TEST_F(WebFetch, OnlyAFinal200Succeeds) {
     EXPECT_EQ(buffer, Bytes("new place"));
 }
 
-TEST_F(WebFetch, ABodyCutShortIsAFailureAndLeavesTheBufferAsItWas) {
+TEST_F(WebFetch, ABodyCutShortOrTooLargeIsAFailureAndLeavesTheBufferAsItWas) {
     ScriptedResponse cut = ScriptedResponse::Ok(std::string(5000, 'x'));
     cut.pieceSize = 1000;
     cut.closeAfterBytes = 2500;
@@ -85,6 +88,26 @@ TEST_F(WebFetch, ABodyCutShortIsAFailureAndLeavesTheBufferAsItWas) {
     buffer.clear();
     EXPECT_TRUE(FetchFromSite(site, L"/unsized", buffer));
     EXPECT_EQ(buffer, Bytes("until the end"));
+
+    // A wrong or redirected address that serves far more than a page or a
+    // picture: refused whether the size is declared or not.
+    const std::string atCap(kMaxFetchedBodySize, 'p');
+    server.SetResponse("/largest", ScriptedResponse::Ok(atCap));
+    ScriptedResponse declared = ScriptedResponse::Ok(atCap + "x");
+    declared.pieceSize = 1024 * 1024;
+    server.SetResponse("/declared-too-large", declared);
+    ScriptedResponse streamed = declared;
+    streamed.length = ScriptedResponse::Length::kOmit;
+    server.SetResponse("/streamed-too-large", streamed);
+
+    buffer = Bytes("old");
+    EXPECT_TRUE(FetchFromSite(site, L"/largest", buffer));
+    EXPECT_EQ(buffer.size(), 3 + atCap.size());
+    for (const wchar_t* path : {L"/declared-too-large", L"/streamed-too-large"}) {
+        buffer = Bytes("old");
+        EXPECT_FALSE(FetchFromSite(site, path, buffer)) << path;
+        EXPECT_EQ(buffer, Bytes("old")) << path;
+    }
 }
 
 TEST_F(WebFetch, NoServerListeningIsAFailure) {

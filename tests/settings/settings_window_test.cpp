@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/text.h"
 #include "settings/schema.h"
 #include "tests/settings/window_capture.h"
 #include "tests/support/temp_folder.h"
@@ -61,11 +62,26 @@ HWND FindSettingsWindow() {
 }
 
 // Plays steps against the open settings window from a thread timer, one step
-// per tick, so that a test can drive the window's own modal loop. A window
-// that is still open long after the last step is closed as a failure.
+// per tick, so that a test can drive the window's own modal loop. A step
+// either acts once or waits, tick after tick, until its condition holds
+// (bounded). A window that is still open long after the last step is closed
+// as a failure.
 class ModalDriver {
   public:
-    using Step = std::function<void(HWND settings)>;
+    struct Step {
+        template <typename Action>
+        Step(Action action) : act(std::move(action)) {}  // NOLINT: steps are written as lambdas
+
+        // A step that is done once `done` returns true.
+        static Step Until(std::function<bool(HWND settings)> done) {
+            Step step([](HWND) {});
+            step.until = std::move(done);
+            return step;
+        }
+
+        std::function<void(HWND settings)> act;
+        std::function<bool(HWND settings)> until;
+    };
 
     explicit ModalDriver(std::vector<Step> steps) : steps_(std::move(steps)) {
         active_ = this;
@@ -88,16 +104,30 @@ class ModalDriver {
             return;
         }
         if (self->next_ < self->steps_.size()) {
-            self->steps_[self->next_++](settings);
+            Step& step = self->steps_[self->next_];
+            if (!step.until) {
+                step.act(settings);
+                ++self->next_;
+            } else if (step.until(settings)) {
+                ++self->next_;
+                self->waitStart_ = 0;
+            } else if (self->waitStart_ == 0) {
+                self->waitStart_ = GetTickCount();
+            } else if (GetTickCount() - self->waitStart_ > kWaitLimitMs) {
+                ADD_FAILURE() << "step " << self->next_ << " waited in vain";
+                DestroyWindow(settings);
+            }
         } else if (++self->idleTicks_ > 200) {
             ADD_FAILURE() << "the settings window stayed open";
             DestroyWindow(settings);
         }
     }
 
+    static constexpr DWORD kWaitLimitMs = 20000;
     static ModalDriver* active_;
     std::vector<Step> steps_;
     size_t next_ = 0;
+    DWORD waitStart_ = 0;
     int idleTicks_ = 0;
     UINT_PTR timer_ = 0;
 };
@@ -535,23 +565,59 @@ TEST_F(SettingsWindowTest, ModalRunDisablesTheOwnerAndTheCloseBoxCancels) {
     EXPECT_TRUE(script.shown.empty());
 }
 
+// Presses Tab on control `from` and gives the control the focus lands on.
+// Other test programs show windows on the same display and may take the
+// keyboard at any moment; the press counts only when the settings window
+// held the keyboard from before the press until the focus moved, and is made
+// again otherwise.
+ModalDriver::Step PressTab(int from, int* landedOn) {
+    auto pressed = std::make_shared<bool>(false);
+    auto steadyTicks = std::make_shared<int>(0);
+    return ModalDriver::Step::Until([=](HWND settings) {
+        const HWND control = Control(settings, from);
+        const bool holdsKeyboard =
+            GetForegroundWindow() == settings && GetActiveWindow() == settings;
+        if (!*pressed) {
+            if (!holdsKeyboard) {
+                *steadyTicks = 0;
+                SetForegroundWindow(settings);
+                return false;
+            }
+            SetFocus(control);
+            // The focus must stay put for a few ticks: a late activation
+            // would move it again.
+            *steadyTicks = GetFocus() == control ? *steadyTicks + 1 : 0;
+            if (*steadyTicks < 3) {
+                return false;
+            }
+            PostMessageW(control, WM_KEYDOWN, VK_TAB, 0);
+            *pressed = true;
+            return false;
+        }
+        const HWND focus = GetFocus();
+        if (focus == control) {
+            return false;  // not handled yet
+        }
+        *pressed = false;
+        *steadyTicks = 0;
+        if (!holdsKeyboard) {
+            return false;  // taken away meanwhile: press again
+        }
+        *landedOn = GetDlgCtrlID(focus);
+        return true;
+    });
+}
+
 TEST_F(SettingsWindowTest, TabKeyMovesBetweenTheControlsOfTheShownTab) {
     int afterCheckbox = 0;
     int afterLastField = 0;
-    const auto pressTab = [](HWND settings, int from) {
-        SetFocus(Control(settings, from));
-        PostMessageW(Control(settings, from), WM_KEYDOWN, VK_TAB, 0);
-    };
     size_t stepsRun = 0;
-    Run({[&](HWND settings) { pressTab(settings, 1032); },
-         [&](HWND) { afterCheckbox = GetDlgCtrlID(GetFocus()); },
+    Run({PressTab(1032, &afterCheckbox),
          // The General tab's last field; the hidden pages lie between it
          // and the buttons.
-         [&](HWND settings) { pressTab(settings, 1013); },
-         [&](HWND) { afterLastField = GetDlgCtrlID(GetFocus()); },
-         [&](HWND settings) { Click(settings, kCancelButtonId); }},
+         PressTab(1013, &afterLastField), [&](HWND settings) { Click(settings, kCancelButtonId); }},
         &stepsRun);
-    EXPECT_EQ(stepsRun, 5u);
+    EXPECT_EQ(stepsRun, 3u);
     EXPECT_EQ(afterCheckbox, 1037);
     EXPECT_EQ(afterLastField, kRestoreDefaultsButtonId);
 }
@@ -600,7 +666,61 @@ TEST_F(SettingsWindowTest, WindowThatCannotBeCreatedReturnsAtOnce) {
     EXPECT_TRUE(script.shown.empty());
 }
 
-TEST_F(SettingsWindowTest, ScreenshotOfEachTab) {
+// Whether a checkbox's caption fits beside its box.
+bool CaptionFits(HWND checkbox) {
+    RECT bounds = {};
+    GetClientRect(checkbox, &bounds);
+    const std::wstring caption = Text(checkbox);
+    HDC dc = GetDC(checkbox);
+    const HGDIOBJ previous =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(checkbox, WM_GETFONT, 0, 0)));
+    SIZE extent = {};
+    GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
+    SelectObject(dc, previous);
+    ReleaseDC(checkbox, dc);
+    const int box = GetSystemMetrics(SM_CXMENUCHECK) + 4;
+    return box + extent.cx <= bounds.right;
+}
+
+// What keeps a control of a tab from being seen whole: shown controls whose
+// rectangles overlap (the frames around rows and the tab control that holds
+// the pages aside) and checkbox captions cut off at their right edge.
+std::vector<std::wstring> LayoutFaults(HWND settings) {
+    std::vector<HWND> shown;
+    for (HWND control = GetWindow(settings, GW_CHILD); control;
+         control = GetWindow(control, GW_HWNDNEXT)) {
+        wchar_t className[32] = {};
+        GetClassNameW(control, className, 32);
+        const LONG style = GetWindowLongW(control, GWL_STYLE);
+        const bool frame =
+            _wcsicmp(className, L"BUTTON") == 0 && (style & BS_TYPEMASK) == BS_GROUPBOX;
+        if (IsWindowVisible(control) && !frame && GetDlgCtrlID(control) != kSettingsTabControlId) {
+            shown.push_back(control);
+        }
+    }
+    std::vector<std::wstring> overlaps;
+    for (HWND control : shown) {
+        if ((GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX &&
+            !CaptionFits(control)) {
+            overlaps.push_back(L"'" + Text(control) + L"' cut off");
+        }
+    }
+    for (size_t i = 0; i < shown.size(); ++i) {
+        for (size_t j = i + 1; j < shown.size(); ++j) {
+            RECT a = {};
+            RECT b = {};
+            RECT both = {};
+            GetWindowRect(shown[i], &a);
+            GetWindowRect(shown[j], &b);
+            if (IntersectRect(&both, &a, &b)) {
+                overlaps.push_back(L"'" + Text(shown[i]) + L"' overlaps '" + Text(shown[j]) + L"'");
+            }
+        }
+    }
+    return overlaps;
+}
+
+TEST_F(SettingsWindowTest, EachTabShowsItsControlsWhole) {
     const std::wstring folder = VANTORA_SCREENSHOT_DIR;
     CreateDirectoryW(folder.c_str(), nullptr);
     ASSERT_TRUE(WriteBytes(legacyIni, "[Client]\r\n"));
@@ -610,8 +730,24 @@ TEST_F(SettingsWindowTest, ScreenshotOfEachTab) {
     for (int tab = 0; tab < 4; ++tab) {
         steps.push_back([tab](HWND settings) { SelectTab(settings, tab); });
         steps.push_back([&saved, folder, tab](HWND settings) {
+            SCOPED_TRACE("tab " + std::to_string(tab + 1));
+            EXPECT_EQ(CurrentTab(settings), tab);
+            for (const std::wstring& fault : LayoutFaults(settings)) {
+                ADD_FAILURE() << "layout: " << WideToUtf8(fault);
+            }
             RedrawWindow(settings, nullptr, nullptr,
                          RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+            // A repaint of the tab control alone (a tab hovered or
+            // selected) must not paint over the controls of its page.
+            std::vector<uint32_t> before;
+            std::vector<uint32_t> after;
+            ASSERT_TRUE(CaptureClientPixels(settings, before));
+            const HWND tabs = Control(settings, kSettingsTabControlId);
+            RedrawWindow(tabs, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+            ASSERT_TRUE(CaptureClientPixels(settings, after));
+            EXPECT_TRUE(before == after) << "the tab control painted over its page";
+
+            // The pictures of the pages, for a look by eye.
             const std::wstring path =
                 folder + L"\\settings-tab-" + std::to_wstring(tab + 1) + L".png";
             DeleteFileW(path.c_str());
@@ -624,8 +760,5 @@ TEST_F(SettingsWindowTest, ScreenshotOfEachTab) {
     size_t stepsRun = 0;
     EXPECT_FALSE(Run(std::move(steps), &stepsRun));
     EXPECT_EQ(stepsRun, 9u);
-    ASSERT_EQ(saved.size(), 4u);
-    for (const std::wstring& path : saved) {
-        EXPECT_GT(ReadBytes(path).size(), 10000u);
-    }
+    EXPECT_EQ(saved.size(), 4u);
 }

@@ -128,6 +128,9 @@ void TestHttpServer::HandleConnection(SOCKET client) {
     DWORD timeoutMs = 10000;
     setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeoutMs),
                sizeof(timeoutMs));
+    // A client that stops reading a long body must not hold the server up.
+    setsockopt(client, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeoutMs),
+               sizeof(timeoutMs));
 
     std::string head;
     char buffer[4096];

@@ -69,6 +69,10 @@ TEST_F(DownloadFileTest, StoresABodyReceivedInPiecesAndReportsProgress) {
         last = percent;
     }
     EXPECT_EQ(last, 100);
+    // A transfer that ends within the clock's resolution counts one second.
+    EXPECT_EQ(DownloadProgressText(300000, 300000, 0.0), L"Downloading... 100% (293.0 KB/s)");
+    EXPECT_EQ(DownloadProgressText(300000, 300000, -0.5), L"Downloading... 100% (293.0 KB/s)");
+    EXPECT_EQ(DownloadProgressText(51200, 300000, 0.5), L"Downloading... 17% (100.0 KB/s)");
 
     const auto log = ReadUpdateLogMessages();
     ASSERT_EQ(log.size(), 2u);

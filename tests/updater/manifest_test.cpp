@@ -67,21 +67,29 @@ TEST_F(ManifestParse, MissingOrNullListsMeanNoPackages) {
     EXPECT_TRUE(manifest_.fulls.empty());
 }
 
-TEST_F(ManifestParse, NumbersAreTruncatedAndCutToTheirFieldWidth) {
+TEST_F(ManifestParse, NumbersAreTruncatedWithinTheirFieldRange) {
     ASSERT_TRUE(Parse(R"({"fulls": [
-        {"created": 12.9, "size": 4294967297},
+        {"created": 12.9, "size": 2147483647},
         {"created": -12.9, "size": 7.99},
-        {"created": 1e300},
-        {"created": 18446744073709551615}
+        {"created": 1710000500.7, "size": -2147483648},
+        {"created": 9223372036854775807},
+        {"created": -9223372036854775808}
     ], "patches": [{"version": 42.7}]})"));
-    ASSERT_EQ(manifest_.fulls.size(), 4u);
+    ASSERT_EQ(manifest_.fulls.size(), 5u);
     EXPECT_EQ(manifest_.fulls[0].created, 12);
-    EXPECT_EQ(manifest_.fulls[0].size, 1);  // 2^32 + 1 cut to 32 bits
+    EXPECT_EQ(manifest_.fulls[0].size, INT32_MAX);
     EXPECT_EQ(manifest_.fulls[1].created, -12);
     EXPECT_EQ(manifest_.fulls[1].size, 7);
-    EXPECT_EQ(manifest_.fulls[2].created, INT64_MAX);  // saturates instead of overflowing
-    EXPECT_EQ(manifest_.fulls[3].created, -1);         // unsigned 64-bit value taken as its bits
+    EXPECT_EQ(manifest_.fulls[2].created, 1710000500);
+    EXPECT_EQ(manifest_.fulls[2].size, INT32_MIN);
+    EXPECT_EQ(manifest_.fulls[3].created, INT64_MAX);
+    EXPECT_EQ(manifest_.fulls[4].created, INT64_MIN);
     EXPECT_EQ(manifest_.patches[0].version, "42");
+
+    // Recorded after applying, a truncated stamp leaves the next one due.
+    const std::string recorded = std::to_string(manifest_.fulls[2].created);
+    EXPECT_TRUE(1710000501 > ParseVersionNumber(recorded));
+    EXPECT_FALSE(1710000500 > ParseVersionNumber(recorded));
 }
 
 TEST_F(ManifestParse, MalformedManifestsAreAFalseResult) {
@@ -102,6 +110,17 @@ TEST_F(ManifestParse, MalformedManifestsAreAFalseResult) {
         "{\"patches\": [{\"created\": 1}, \"x\"]}",  // second package not an object
         "{\"fulls\": {\"version\": \"1\"}}",         // an object instead of a list
         "{\"fulls\": 3}",                            // a single value instead of a list
+        // Numbers beyond their field: recorded, such a stamp would leave no
+        // later package due, ever.
+        "{\"fulls\": [{\"created\": 1e300}]}",
+        "{\"fulls\": [{\"created\": -1e300}]}",
+        "{\"fulls\": [{\"created\": 9223372036854775808}]}",
+        "{\"fulls\": [{\"created\": 18446744073709551615}]}",
+        "{\"fulls\": [{\"created\": 9.3e18}]}",
+        "{\"fulls\": [{\"size\": 4294967297}]}",
+        "{\"fulls\": [{\"size\": 2147483648}]}",
+        "{\"fulls\": [{\"size\": -2147483649}]}",
+        "{\"fulls\": [{\"size\": 3e9}]}",
     };
     for (const char* text : malformed) {
         manifest_.latest = "untouched";

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
+#include "common/win_handle.h"
 #include "tests/support/temp_folder.h"
 #include "tests/updater/log_reader.h"
 
@@ -101,8 +105,34 @@ TEST_F(UpdateLogTest, FormatsEveryKindOfValueTheDiaryUses) {
 }
 
 TEST_F(UpdateLogTest, DropsTheLineWhenTheFileCannotBeOpened) {
-    // A folder of that name makes the file impossible to open.
+    ASSERT_TRUE(WriteBytes(L"updateerror.txt", "[01:02:03] from an earlier run\r\n"));
+    {
+        // Another program holds the diary without sharing it.
+        UniqueFile holder(CreateFileW(L"updateerror.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(holder);
+        LogUpdate(L"Download finished. Bytes=%llu", 1ULL);
+    }
+    // The line is gone, not kept for later nor written anywhere else; the
+    // next one goes in as usual.
+    LogUpdate(L"Download finished. Bytes=%llu", 2ULL);
+    EXPECT_EQ(ReadUpdateLogMessages(),
+              (std::vector<std::string>{"from an earlier run", "Download finished. Bytes=2"}));
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(L"*", &data);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    std::vector<std::wstring> names;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            names.push_back(data.cFileName);
+        }
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    EXPECT_EQ(names, std::vector<std::wstring>{L"updateerror.txt"});
+
+    // A folder of that name: nothing to write into, and nothing breaks.
+    ASSERT_TRUE(DeleteFileW(L"updateerror.txt"));
     ASSERT_TRUE(CreateDirectoryW(L"updateerror.txt", nullptr));
-    LogUpdate(L"Download finished. Bytes=%llu", 1ULL);  // must neither crash nor throw
+    LogUpdate(L"Download finished. Bytes=%llu", 3ULL);
     EXPECT_TRUE(FolderExists(L"updateerror.txt"));
 }

@@ -37,10 +37,34 @@ std::vector<std::wstring> FolderNames(const std::wstring& folder) {
     return names;
 }
 
-FILETIME LastWriteTime(const std::wstring& path) {
+uint64_t LastWriteTime(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data = {};
     GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
-    return data.ftLastWriteTime;
+    return static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32 |
+           data.ftLastWriteTime.dwLowDateTime;
+}
+
+// 2024-<month>-15 10:30:20 local time as a UTC file time, with the offset
+// of the zone's daylight or standard time on that day (mid-month, clear of
+// the changes).
+uint64_t ExpectedUtc(const TIME_ZONE_INFORMATION& zone, WORD month) {
+    const WORD from = zone.DaylightDate.wMonth;
+    const WORD to = zone.StandardDate.wMonth;
+    const bool daylight =
+        from != 0 && (from < to ? month > from && month < to : month > from || month < to);
+    const LONG biasMinutes = zone.Bias + (daylight ? zone.DaylightBias : zone.StandardBias);
+    SYSTEMTIME local = {};
+    local.wYear = 2024;
+    local.wMonth = month;
+    local.wDay = 15;
+    local.wHour = 10;
+    local.wMinute = 30;
+    local.wSecond = 20;
+    FILETIME asIfUtc = {};
+    SystemTimeToFileTime(&local, &asIfUtc);
+    const uint64_t ticks =
+        static_cast<uint64_t>(asIfUtc.dwHighDateTime) << 32 | asIfUtc.dwLowDateTime;
+    return ticks + static_cast<int64_t>(biasMinutes) * 60 * 10000000;
 }
 
 }  // namespace
@@ -88,10 +112,13 @@ TEST_F(ZipReaderTest, ExtractsEntriesReplacingFilesAndKeepingTheirTime) {
     stored.name = "stored.txt";
     stored.data = "stored bytes";
     stored.deflate = false;
-    stored.dosDate = (2024 - 1980) << 9 | 3 << 5 | 15;  // 2024-03-15
+    stored.dosDate = (2024 - 1980) << 9 | 7 << 5 | 15;  // 2024-07-15
     stored.dosTime = 10 << 11 | 30 << 5 | 20 / 2;       // 10:30:20
+    ZipBuilder::Entry winter = stored;
+    winter.name = "winter.txt";
+    winter.dosDate = (2024 - 1980) << 9 | 1 << 5 | 15;  // 2024-01-15
     ZipBuilder builder;
-    builder.Add(stored).AddFile("big.bin", std::string(3 * 1024 * 1024, 'z') + "end");
+    builder.Add(stored).AddFile("big.bin", std::string(3 * 1024 * 1024, 'z') + "end").Add(winter);
     const std::wstring archive = folder_.Child(L"full.zip");
     ASSERT_TRUE(builder.WriteTo(archive));
     const std::wstring target = folder_.Child(L"\u00E9t\u00E9.txt");
@@ -111,18 +138,18 @@ TEST_F(ZipReaderTest, ExtractsEntriesReplacingFilesAndKeepingTheirTime) {
     EXPECT_EQ(ReadBytes(target + L".partial"), "a game file");
     EXPECT_EQ(FolderNames(folder_.path()).size(), 4u);  // nothing left beside them
 
-    // The entry's local time, read back with the offset of its own date.
-    FILETIME utc = LastWriteTime(target);
-    SYSTEMTIME utcTime;
-    SYSTEMTIME time;
-    ASSERT_TRUE(FileTimeToSystemTime(&utc, &utcTime));
-    ASSERT_TRUE(SystemTimeToTzSpecificLocalTime(nullptr, &utcTime, &time));
-    EXPECT_EQ(time.wYear, 2024);
-    EXPECT_EQ(time.wMonth, 3);
-    EXPECT_EQ(time.wDay, 15);
-    EXPECT_EQ(time.wHour, 10);
-    EXPECT_EQ(time.wMinute, 30);
-    EXPECT_EQ(time.wSecond, 20);
+    // Each entry's local time is taken with the offset in force on its own
+    // date, whatever the offset is today.
+    ASSERT_TRUE(reader.Open(Utf8(archive)));
+    ASSERT_TRUE(reader.ExtractToFile(2, folder_.Child(L"winter.txt")));
+    TIME_ZONE_INFORMATION zone = {};
+    ASSERT_NE(GetTimeZoneInformation(&zone), TIME_ZONE_ID_INVALID);
+    if (GetEnvironmentVariableW(L"VANTORA_EXPECT_DAYLIGHT_SAVING", nullptr, 0) != 0) {
+        ASSERT_NE(zone.DaylightDate.wMonth, 0) << "the run's time zone has no daylight saving";
+        ASSERT_NE(zone.DaylightBias, zone.StandardBias);
+    }
+    EXPECT_EQ(LastWriteTime(target), ExpectedUtc(zone, 7));
+    EXPECT_EQ(LastWriteTime(folder_.Child(L"winter.txt")), ExpectedUtc(zone, 1));
 }
 
 TEST_F(ZipReaderTest, DamagedEntryLeavesTheExistingFileAsItWas) {
