@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cwchar>
+#include <set>
 
 #include "common/text.h"
 #include "updater/archive_paths.h"
@@ -144,6 +145,7 @@ bool Updater::ExtractWithBuiltInReader(const std::wstring& archivePath,
 
     const VariantNames& names = *variantNames;
     const int count = reader.EntryCount();
+    std::set<std::wstring> createdFolders;
     for (int i = 0; i < count; ++i) {
         ZipEntryStat stat;
         if (!reader.GetEntryStat(i, stat)) {
@@ -183,7 +185,11 @@ bool Updater::ExtractWithBuiltInReader(const std::wstring& archivePath,
         }
 
         const std::wstring outputPath = targetFolder + L"\\" + ArchiveNameToWide(name);
-        CreateParentFolders(WideToUtf8(outputPath));
+        // Each folder is made once; later entries below it skip the system calls.
+        const std::wstring parent = outputPath.substr(0, outputPath.find_last_of(L"\\/"));
+        if (createdFolders.insert(parent).second) {
+            CreateParentFolders(WideToUtf8(outputPath));
+        }
         if (!reader.ExtractToFile(i, outputPath)) {
             const int code = reader.TakeLastError();
             const std::wstring wideName = ArchiveNameToWide(name);
