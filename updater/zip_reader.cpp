@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <memory>
+
 // minizip: unzip.h brings ioapi.h, which zip_reader_io.h needs.
 #include <unzip.h>
 
@@ -79,9 +81,10 @@ bool EntryFileTime(const unz_file_info64& info, FILETIME& out) {
 // another program holds without delete sharing cannot be replaced; when it
 // can still be written, the verified bytes are copied into it instead.
 int ReplaceTarget(const std::wstring& partPath, const std::wstring& target,
-                  const FILETIME* modified) {
+                  const FILETIME* modified, bool& moved) {
     DWORD error = ERROR_SUCCESS;
-    if (MoveOverTarget(partPath, target, error)) {
+    moved = MoveOverTarget(partPath, target, error);
+    if (moved) {
         return kZipOk;
     }
     if (!IsSharingError(error) || GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) {
@@ -261,9 +264,10 @@ bool ZipReader::ExtractToFile(int index, const std::wstring& path) {
             unzCloseCurrentFile(archive_.get());
             return Fail(kZipFileCreateFailed);
         }
-        std::vector<char> buffer(kCopyBlockSize);
+        // Not zero-filled: every byte written is read first.
+        std::unique_ptr<char[]> buffer(new char[kCopyBlockSize]);
         for (;;) {
-            const int read = unzReadCurrentFile(archive_.get(), buffer.data(), kCopyBlockSize);
+            const int read = unzReadCurrentFile(archive_.get(), buffer.get(), kCopyBlockSize);
             if (read < 0) {
                 error = read == UNZ_CRCERROR ? kZipCrcMismatch : kZipEntryDamaged;
                 break;
@@ -272,8 +276,7 @@ bool ZipReader::ExtractToFile(int index, const std::wstring& path) {
                 break;
             }
             DWORD written = 0;
-            if (!WriteFile(file.get(), buffer.data(), static_cast<DWORD>(read), &written,
-                           nullptr) ||
+            if (!WriteFile(file.get(), buffer.get(), static_cast<DWORD>(read), &written, nullptr) ||
                 written != static_cast<DWORD>(read)) {
                 error = kZipFileWriteFailed;
                 break;
@@ -289,9 +292,12 @@ bool ZipReader::ExtractToFile(int index, const std::wstring& path) {
             SetFileTime(file.get(), nullptr, nullptr, &modified);
         }
     }
+    bool moved = false;
     if (error == kZipOk) {
-        error = ReplaceTarget(partPath, path, hasTime ? &modified : nullptr);
+        error = ReplaceTarget(partPath, path, hasTime ? &modified : nullptr, moved);
     }
-    DeleteFileW(partPath.c_str());
+    if (!moved) {
+        DeleteFileW(partPath.c_str());
+    }
     return error == kZipOk ? true : Fail(error);
 }
