@@ -2,7 +2,9 @@
 # Extraction speed of Updater::ExtractZip's built-in reader (under Wine)
 # against native `unzip -o -q` (Linux), both unpacking the same generated
 # archive (about 300 MB in about 3,000 deflated files) into fresh folders,
-# alternating, several runs each. Every process is pinned to one CPU.
+# alternating, several runs each. Every process is pinned to one CPU. As in
+# an update run, the destination is relative to the current directory. Set
+# TMPDIR=/dev/shm to keep the disk's write-back out of the numbers.
 #
 # usage: bench/extract_bench.sh [BUILD_DIR] [RUNS] [TOTAL_MIB] [FILES]
 # (TOTAL_MIB is the uncompressed size; 460 gives an archive of about 300 MB)
@@ -28,8 +30,12 @@ cd "$work"
 python3 "$root/bench/make_bench_zip.py" "$work/bench.zip" "$total_mib" "$files"
 echo "archive: $(stat -c %s "$work/bench.zip") bytes, $(unzip -Z1 "$work/bench.zip" | wc -l) entries"
 
-# Start the Wine prefix before timing anything.
-"$build/wine-run.sh" cmd /c exit >/dev/null 2>&1 || true
+# Start the Wine prefix before timing anything, with its server on the same
+# CPU as the programs: a server on another CPU adds a cross-CPU wake-up to
+# every file operation. A server that is still up from earlier runs on any
+# CPU, so wait until it has ended (it stays 30 s after its last program).
+WINEPREFIX="$build/wineprefix" wineserver -w
+taskset -c 0 "$build/wine-run.sh" cmd /c exit >/dev/null 2>&1 || true
 
 declare -a builtin_seconds unzip_seconds
 peak=0
@@ -38,7 +44,7 @@ for run in $(seq "$runs"); do
     mkdir "$work/out-builtin" "$work/out-unzip"
     sync
 
-    line="$(taskset -c 0 "$build/wine-run.sh" "$bench_exe" "Z:$work/bench.zip" "Z:$work/out-builtin" | tr -d '\r')"
+    line="$(taskset -c 0 "$build/wine-run.sh" "$bench_exe" "Z:$work/bench.zip" out-builtin | tr -d '\r')"
     seconds="$(sed -n 's/.*seconds=\([0-9.]*\).*/\1/p' <<<"$line")"
     ok="$(sed -n 's/.*ok=\([01]\).*/\1/p' <<<"$line")"
     run_peak="$(sed -n 's/.*peak_working_set=\([0-9]*\).*/\1/p' <<<"$line")"
