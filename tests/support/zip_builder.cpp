@@ -2,6 +2,8 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -111,4 +113,79 @@ std::string ZipBuilder::Build() const {
 
 bool ZipBuilder::WriteTo(const std::wstring& path) const {
     return WriteBytes(path, Build());
+}
+
+bool WriteZeroFilledEntryArchive(const std::wstring& path, const std::string& name, uint32_t size) {
+    const std::string zeros(1024 * 1024, '\0');
+    z_stream stream = {};
+    deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    std::string compressed;
+    uLong crc = crc32(0, nullptr, 0);
+    char out[65536];
+    for (uint32_t done = 0; done < size || stream.avail_in > 0;) {
+        if (stream.avail_in == 0 && done < size) {
+            const uint32_t piece = std::min<uint32_t>(size - done, zeros.size());
+            crc = crc32(crc, reinterpret_cast<const Bytef*>(zeros.data()), piece);
+            stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zeros.data()));
+            stream.avail_in = piece;
+            done += piece;
+        }
+        stream.next_out = reinterpret_cast<Bytef*>(out);
+        stream.avail_out = sizeof(out);
+        deflate(&stream, Z_NO_FLUSH);
+        compressed.append(out, sizeof(out) - stream.avail_out);
+    }
+    int result = Z_OK;
+    while (result != Z_STREAM_END) {
+        stream.next_out = reinterpret_cast<Bytef*>(out);
+        stream.avail_out = sizeof(out);
+        result = deflate(&stream, Z_FINISH);
+        compressed.append(out, sizeof(out) - stream.avail_out);
+    }
+    deflateEnd(&stream);
+
+    std::string archive;
+    Put32(archive, 0x04034b50);
+    Put16(archive, 20);
+    Put16(archive, 0x0800);
+    Put16(archive, 8);
+    Put16(archive, 0x6000);
+    Put16(archive, 0x5A21);
+    Put32(archive, static_cast<uint32_t>(crc));
+    Put32(archive, static_cast<uint32_t>(compressed.size()));
+    Put32(archive, size);
+    Put16(archive, static_cast<uint32_t>(name.size()));
+    Put16(archive, 0);
+    archive += name;
+    archive += compressed;
+    const uint32_t centralOffset = static_cast<uint32_t>(archive.size());
+    std::string central;
+    Put32(central, 0x02014b50);
+    Put16(central, 20);
+    Put16(central, 20);
+    Put16(central, 0x0800);
+    Put16(central, 8);
+    Put16(central, 0x6000);
+    Put16(central, 0x5A21);
+    Put32(central, static_cast<uint32_t>(crc));
+    Put32(central, static_cast<uint32_t>(compressed.size()));
+    Put32(central, size);
+    Put16(central, static_cast<uint32_t>(name.size()));
+    Put16(central, 0);
+    Put16(central, 0);
+    Put16(central, 0);
+    Put16(central, 0);
+    Put32(central, 0x20);
+    Put32(central, 0);
+    central += name;
+    archive += central;
+    Put32(archive, 0x06054b50);
+    Put16(archive, 0);
+    Put16(archive, 0);
+    Put16(archive, 1);
+    Put16(archive, 1);
+    Put32(archive, static_cast<uint32_t>(central.size()));
+    Put32(archive, centralOffset);
+    Put16(archive, 0);
+    return WriteBytes(path, archive);
 }

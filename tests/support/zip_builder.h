@@ -29,3 +29,7 @@ class ZipBuilder {
   private:
     std::vector<Entry> entries_;
 };
+
+// Writes an archive with one deflated entry of `size` zero bytes, compressing
+// in pieces, so that neither the test nor the archive holds the entry whole.
+bool WriteZeroFilledEntryArchive(const std::wstring& path, const std::string& name, uint32_t size);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstring>
@@ -347,4 +348,20 @@ TEST_F(ExtractZipTest, EntriesThatLeaveTheirFolderAreRefusedOnEveryRoad) {
             EXPECT_FALSE(FileExists(folder_.Child(L"Tessaly.exe"))) << label;
         }
     }
+}
+
+TEST_F(ExtractZipTest, BuiltInReaderStreamsEntriesToDisk) {
+    const uint32_t size = 96u * 1024 * 1024;
+    ASSERT_TRUE(WriteZeroFilledEntryArchive(L"full.zip", "data/huge.bin", size));
+    PROCESS_MEMORY_COUNTERS before = {};
+    ASSERT_TRUE(GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof(before)));
+
+    ASSERT_TRUE(updater_.ExtractZip(L"full.zip", L"."));
+    PROCESS_MEMORY_COUNTERS after = {};
+    ASSERT_TRUE(GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof(after)));
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    ASSERT_TRUE(GetFileAttributesExW(L"data\\huge.bin", GetFileExInfoStandard, &data));
+    EXPECT_EQ(data.nFileSizeLow, size);
+    // The peak grows by far less than the entry: it never sits in memory whole.
+    EXPECT_LT(after.PeakWorkingSetSize, before.PeakWorkingSetSize + 32u * 1024 * 1024);
 }
