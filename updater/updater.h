@@ -2,8 +2,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
 #include <string>
 #include <vector>
+
+#include "common/message_box.h"
+#include "updater/program_folder.h"
 
 // Receives every user-visible status text of an update run.
 using StatusCallback = std::function<void(const std::wstring&)>;
@@ -38,6 +42,30 @@ class Updater {
     // Fetches url with an HTTP GET into targetPath, through targetPath +
     // ".download"; true only when targetPath holds the complete body.
     bool DownloadFile(const std::wstring& url, const std::wstring& targetPath);
+
+    // --- The run, extraction failures and the self-update hand-off ---------------
+
+    // Downloads the manifest and applies every due full archive, then every
+    // due patch, recording each stamp in "version.txt"; starts the
+    // self-updater when an archive carried this build's launcher. True when
+    // the game folder is current (launcherUpdatePending: the launcher must
+    // now exit); false when the run stopped, the flags telling why.
+    bool Run();
+    // Apply every package of the manifest's fulls (patches) newer than
+    // currentStamp, oldest first. False stops the run.
+    bool ApplyFullUpdates(const UpdateManifest& manifest, const std::string& currentStamp);
+    bool ApplyPatchUpdates(const UpdateManifest& manifest, const std::string& currentStamp);
+    // Records stamp as applied and asks the user to retry, to go on after a
+    // manual extraction, or to stop. True: the run may go on.
+    bool HandleExtractionFailure(const std::wstring& archivePath, const std::wstring& destination,
+                                 const std::string& stamp);
+    // Starts the self-updater beside the launcher without waiting for it.
+    bool RunSelfUpdater();
+
+    // Where the run meets the desktop; tests replace these.
+    MessageBoxFunction showMessageBox = SystemMessageBox;  // the extraction-failure dialog
+    ModuleFileNameFunction moduleFileName = SystemModuleFileName;  // the launcher's own file
+    std::wostream* console = nullptr;  // run progress lines; null: the wide standard output
 
   private:
     void ReportStatus(const std::wstring& text) const {
