@@ -8,6 +8,7 @@
 
 #include "common/message_box.h"
 #include "updater/program_folder.h"
+#include "updater/variant_names.h"
 
 // Receives every user-visible status text of an update run.
 using StatusCallback = std::function<void(const std::wstring&)>;
@@ -27,6 +28,10 @@ struct UpdateManifest {
     std::vector<UpdatePackage> fulls;    // file order
 };
 
+// True when the program runs under Wine ("wine_get_version" is exported by
+// ntdll.dll), where the system tools are not tried.
+bool IsRunningUnderWine();
+
 // The update engine: one object per run, filled in by its creator before Run.
 // The flags tell the caller why a run stopped.
 class Updater {
@@ -39,9 +44,23 @@ class Updater {
     std::wstring runningExecutablePath;
     std::wstring selfUpdateFolder = L"_launcher_self_update";
 
+    // Which launcher build's artifact rules ExtractZip applies, and how it
+    // tells that it runs under Wine. Tests replace them; the defaults are
+    // this build's names and the real check.
+    const VariantNames* variantNames = &CurrentVariantNames();
+    std::function<bool()> runsUnderWine = IsRunningUnderWine;
+
     // Fetches url with an HTTP GET into targetPath, through targetPath +
     // ".download"; true only when targetPath holds the complete body.
     bool DownloadFile(const std::wstring& url, const std::wstring& targetPath);
+
+    // Unpacks archivePath below destination: through the system tools, or
+    // entry by entry with the built-in reader under Wine, for archives that
+    // carry launcher programs, and when the tools fail. True when every entry
+    // was written (this build's launcher below selfUpdateFolder). False when
+    // the archive was refused or could not be processed;
+    // blockedByRunningExecutable tells when a program in use was the cause.
+    bool ExtractZip(const std::wstring& archivePath, const std::wstring& destination);
 
     // --- The run, extraction failures and the self-update hand-off ---------------
 
@@ -68,6 +87,10 @@ class Updater {
     std::wostream* console = nullptr;  // run progress lines; null: the wide standard output
 
   private:
+    bool ExtractWithBuiltInReader(const std::wstring& archivePath, const std::wstring& destination);
+    bool RefuseUnsafeEntry(const std::wstring& archivePath, const std::string& entryName);
+    void StopForRunningExecutable(const std::wstring& path);
+
     void ReportStatus(const std::wstring& text) const {
         if (onStatus) {
             onStatus(text);
