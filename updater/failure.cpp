@@ -22,10 +22,6 @@ const wchar_t kFailureText[] =
     L"Choose Continue after manually extracting the zip here.\n"
     L"Choose Cancel to stop the updater.";
 
-// Restarts the launcher when its own file name cannot be read. Both builds
-// fall back to the same name.
-const wchar_t kFallbackLauncherName[] = L"Tessaly.exe";
-
 // The program's file name as the module-name call gives it; length receives
 // the call's result.
 std::wstring ReadModuleFileName(const ModuleFileNameFunction& moduleFileName, DWORD& length) {
@@ -108,7 +104,9 @@ bool Updater::RunSelfUpdater() {
     DWORD length = 0;
     std::wstring launcherPath = ReadModuleFileName(moduleFileName, length);
     if (length < 1 || length >= kModuleNameUnits) {
-        launcherPath = programFolder + kFallbackLauncherName;
+        // This build's own program name: the other build's launcher is never
+        // installed beside it (update packages skip it).
+        launcherPath = programFolder + variantNames->launcherProgram;
     }
     const std::wstring stagingPath = programFolder + selfUpdateFolder;
 

@@ -149,7 +149,8 @@ TEST(SelfUpdaterHandOff, StartsTheBuildsSelfUpdaterWithFourQuotedArguments) {
     } const cases[] = {
         {"x64 build", &kX64VariantNames, kRecorder, false, true, nullptr},
         {"32-bit build", &kWin7VariantNames, kRecorder, false, true, nullptr},
-        {"own name cut short", &kX64VariantNames, kRecorder, true, true, nullptr},
+        {"x64 own name cut short", &kX64VariantNames, kRecorder, true, true, nullptr},
+        {"32-bit own name cut short", &kWin7VariantNames, kRecorder, true, true, nullptr},
         {"x64 self-updater missing", &kX64VariantNames, kNothing, false, false,
          L"Selvane.exe not found."},
         {"32-bit self-updater missing", &kWin7VariantNames, kNothing, false, false,
@@ -191,8 +192,8 @@ TEST(SelfUpdaterHandOff, StartsTheBuildsSelfUpdaterWithFourQuotedArguments) {
         if (!c.result) {
             continue;
         }
-        const std::wstring launcherPath =
-            c.cutShortName ? folder.Child(L"Tessaly.exe") : folder.Child(c.names->launcherProgram);
+        // A name cut short is replaced by the build's launcher in the same folder.
+        const std::wstring launcherPath = folder.Child(c.names->launcherProgram);
         EXPECT_EQ(WaitForRecordedArguments(folder.path(), updaterPath),
                   (std::vector<std::wstring>{updaterPath, std::to_wstring(GetCurrentProcessId()),
                                              folder.Child(L"_launcher_self_update"), folder.path(),
