@@ -1,8 +1,10 @@
 #include "tests/support/standin_programs.h"
 
+#include <windows.h>
 #include <shellapi.h>
 
 #include "common/text.h"
+#include "common/win_handle.h"
 #include "tests/support/temp_folder.h"
 
 const wchar_t kRecorderPath[] = VANTORA_RECORDER_PATH;
@@ -48,27 +50,4 @@ std::vector<std::wstring> WaitForRecordedArguments(const std::wstring& folder,
         LocalFree(split);
     }
     return arguments;
-}
-
-HeldProgram::HeldProgram(const std::wstring& programPath) {
-    std::wstring commandLine = L"\"" + programPath + L"\" --hold 60000";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                       nullptr, &startup, &info)) {
-        process_.reset(info.hProcess);
-        CloseHandle(info.hThread);
-    }
-}
-
-HeldProgram::~HeldProgram() {
-    if (process_) {
-        TerminateProcess(process_.get(), 0);
-        WaitForSingleObject(process_.get(), 10000);
-    }
-}
-
-bool HeldProgram::running() const {
-    return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
 }

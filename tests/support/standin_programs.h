@@ -1,11 +1,7 @@
 #pragma once
 
-#include <windows.h>
-
 #include <string>
 #include <vector>
-
-#include "common/win_handle.h"
 
 // The stand-in program built by the test tree (command_line_recorder).
 extern const wchar_t kRecorderPath[];
@@ -16,18 +12,3 @@ extern const wchar_t kRecorderPath[];
 // it. Empty when nothing was recorded in time.
 std::vector<std::wstring> WaitForRecordedArguments(const std::wstring& folder,
                                                    const std::wstring& programPath);
-
-// A copy of the stand-in at programPath that keeps running (its program file
-// in use) until the object goes away or 60 s have passed.
-class HeldProgram {
-  public:
-    explicit HeldProgram(const std::wstring& programPath);
-    ~HeldProgram();
-    HeldProgram(const HeldProgram&) = delete;
-    HeldProgram& operator=(const HeldProgram&) = delete;
-
-    bool running() const;
-
-  private:
-    UniqueHandleKernel process_;
-};

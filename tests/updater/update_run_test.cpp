@@ -12,6 +12,7 @@
 #include "common/text.h"
 #include "tests/support/http_test_server.h"
 #include "tests/support/standin_programs.h"
+#include "tests/support/standin_tools.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/zip_builder.h"
 #include "tests/updater/log_reader.h"
@@ -48,6 +49,7 @@ struct RunScenario {
     bool halted;
     std::vector<const wchar_t*> statuses;  // these appear in this order among the status texts
     std::optional<std::vector<const char*>> nextRunDownloads;  // a second run fetches these
+    std::vector<const char*> diary = {};  // these lines appear in this order in the diary
 };
 
 const RunScenario kScenarios[] = {
@@ -82,7 +84,9 @@ const RunScenario kScenarios[] = {
      L"Checking for updates...\nApplying FULL: v5\nApplying FULL: v7\nUpdate finished\n",
      false,
      {L"Opening archive...", L"Extraction complete", L"Opening archive...", L"Extraction complete"},
-     std::vector<const char*>{}},
+     std::vector<const char*>{},
+     {"Opening archive: full.zip", "Running under Wine. Using bundled miniz extractor.",
+      "Opening archive: full.zip", "Running under Wine. Using bundled miniz extractor."}},
     {"patches compared with the stamp the full left",
      R"({"fulls":[{"version":"v10","zip":"full_10.zip","created":10}],
          "patches":[{"version":912,"zip":"patch_12.zip","created":12},
@@ -197,7 +201,8 @@ const RunScenario kScenarios[] = {
      false,
      {L"Failed to open zip", L"Extraction failed. Waiting for user action.",
       L"Manual extraction confirmed.", L"Extraction complete"},
-     std::nullopt},
+     std::nullopt,
+     {"User confirmed manual extraction for version 11.", "Opening archive: patch.zip"}},
     {"damaged archive, Cancel",
      R"({"patches":[{"version":1,"zip":"patch_11.zip","created":11},
                     {"version":2,"zip":"patch_12.zip","created":12}]})",
@@ -213,7 +218,8 @@ const RunScenario kScenarios[] = {
      L"Checking for updates...\nApplying PATCH: 11\n",
      true,
      {L"Extraction failed. Waiting for user action.", L"Update halted after extraction failure."},
-     std::vector<const char*>{"patch_12"}},
+     std::vector<const char*>{"patch_12"},
+     {"Updater halted after extraction failure for version 11."}},
     {"damaged full, Try Again after the archive is repaired",
      R"({"fulls":[{"version":"v11","zip":"full_11.zip","created":11}],
          "patches":[{"version":1,"zip":"patch_12.zip","created":12}]})",
@@ -360,6 +366,13 @@ TEST_F(UpdateRunTest, WalksFullsThenPatchesOverLoopback) {
         EXPECT_FALSE(updater_->blockedByRunningExecutable);
         EXPECT_FALSE(updater_->launcherUpdatePending);
         ExpectStatuses(std::vector<std::wstring>(s.statuses.begin(), s.statuses.end()));
+        const auto diary = ReadUpdateLogMessages();
+        auto line = diary.begin();
+        for (const char* expected : s.diary) {
+            line = std::find(line, diary.end(), expected);
+            ASSERT_NE(line, diary.end()) << "missing diary line " << expected;
+            ++line;
+        }
 
         if (s.nextRunDownloads) {
             SCOPED_TRACE("next run");
@@ -374,9 +387,9 @@ TEST_F(UpdateRunTest, StopsWithoutADialogWhenAProgramOfTheArchiveIsRunning) {
     ScopedCurrentDirectory cwd(game.path());
     NewServer();
     const std::wstring client = game.Child(L"VantoraOnlineClient.exe");
-    ASSERT_TRUE(CopyFileW(kRecorderPath, client.c_str(), FALSE));
+    ASSERT_TRUE(InstallStandIn(game.path(), L"VantoraOnlineClient.exe"));
     HeldProgram running(client);
-    ASSERT_TRUE(running.running());
+    ASSERT_TRUE(running.started());
     Serve("manifest.json", R"({"patches":[{"version":1,"zip":"patch_2.zip","created":2}]})");
     Serve("patch_2.zip", ZipBuilder()
                              .AddFile("data/new.dat", "new")
