@@ -97,7 +97,10 @@ bool StartsWithIgnoringCase(const std::wstring& text, const std::wstring& prefix
 }  // namespace
 
 bool IsUnsafeEntryName(const std::string& storedName) {
-    if (HasParentComponent(storedName)) {
+    const bool uncPrefix = storedName.size() >= 2 &&
+                           (storedName[0] == '/' || storedName[0] == '\\') &&
+                           (storedName[1] == '/' || storedName[1] == '\\');
+    if (uncPrefix || HasParentComponent(storedName)) {
         return true;
     }
     const std::string name = NormalizeEntryPath(storedName);

@@ -88,14 +88,25 @@ TEST(ArchivePaths, TellsEntryNamesThatReachOutsideTheirFolder) {
         const char* stored;
         bool unsafe;
     } cases[] = {
-        {"data/a.dat", false}, {"./data/a.dat", false},
-        {"/x", false},         {".config/x", false},
-        {"data/..x/y", false}, {"a..b/c", false},
-        {"data/sub/", false},  {"../x", true},
-        {"./../x", true},      {"data/../../x", true},
-        {"data\\..\\x", true}, {"a/b/..", true},
-        {"data/.. /x", true},  {"C:/Windows/system32/x.exe", true},
-        {"c:x", true},         {"/C:/x", true},
+        {"data/a.dat", false},
+        {"./data/a.dat", false},
+        {"/x", false},
+        {".config/x", false},
+        {"data/..x/y", false},
+        {"a..b/c", false},
+        {"data/sub/", false},
+        {"../x", true},
+        {"./../x", true},
+        {"data/../../x", true},
+        {"data\\..\\x", true},
+        {"a/b/..", true},
+        {"data/.. /x", true},
+        {"C:/Windows/system32/x.exe", true},
+        {"c:x", true},
+        {"/C:/x", true},
+        {"//server/share/x", true},
+        {"\\\\server\\share\\x", true},
+        {"\\\\?\\C:\\x", true},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(IsUnsafeEntryName(c.stored), c.unsafe) << c.stored;
