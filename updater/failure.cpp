@@ -87,6 +87,11 @@ bool Updater::HandleExtractionFailure(const std::wstring& archivePath,
         LogUpdate(L"User confirmed manual extraction for version %S.", stamp.c_str());
         ReportStatus(L"Manual extraction confirmed.");
         haltedAfterExtractionFailure = false;
+        // A retry may have been refused for a program in use; the archive now
+        // counts as applied, so that must not be reported as the reason
+        // should a later step of the run fail.
+        blockedByRunningExecutable = false;
+        runningExecutablePath.clear();
         return true;
     }
     // Cancel, or a box that was closed otherwise or could not be shown.

@@ -10,6 +10,7 @@
 #include "tests/support/zip_builder.h"
 #include "tests/updater/log_reader.h"
 #include "tests/support/standin_programs.h"
+#include "tests/support/standin_tools.h"
 #include "updater/updater.h"
 
 namespace {
@@ -114,6 +115,32 @@ TEST(ExtractionFailure, RecordsTheStampAndFollowsTheAnswer) {
             EXPECT_EQ(log.back(), c.logLine);
         }
     }
+}
+
+TEST(ExtractionFailure, ContinueAfterARetryRefusedForARunningProgramClearsThatReason) {
+    TempFolder folder;
+    ScopedCurrentDirectory cwd(folder.path());
+    const std::wstring client = folder.Child(L"VantoraOnlineClient.exe");
+    ASSERT_TRUE(InstallStandIn(folder.path(), L"VantoraOnlineClient.exe"));
+    RunningProgram running(client);
+    ASSERT_TRUE(running.started());
+    ASSERT_TRUE(ZipBuilder().AddFile("VantoraOnlineClient.exe", "new").WriteTo(L"patch.zip"));
+    Updater updater;
+    std::vector<int> answers = {IDTRYAGAIN, IDCONTINUE};
+    std::vector<bool> blockedWhenShown;
+    updater.showMessageBox = [&](HWND, const std::wstring&, const std::wstring&, UINT) {
+        blockedWhenShown.push_back(updater.blockedByRunningExecutable);
+        const int answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
+    };
+
+    EXPECT_TRUE(updater.HandleExtractionFailure(L"patch.zip", L".", "11"));
+
+    EXPECT_EQ(blockedWhenShown, (std::vector<bool>{false, true}));  // the retry was refused
+    EXPECT_FALSE(updater.blockedByRunningExecutable);
+    EXPECT_TRUE(updater.runningExecutablePath.empty());
+    EXPECT_FALSE(updater.haltedAfterExtractionFailure);
 }
 
 TEST(ModuleFolder, IsTheProgramFileWithoutItsName) {
