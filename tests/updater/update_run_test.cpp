@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/text.h"
+#include "common/win_handle.h"
 #include "tests/support/http_test_server.h"
 #include "tests/support/standin_programs.h"
 #include "tests/support/standin_tools.h"
@@ -341,4 +342,29 @@ TEST_F(UpdateRunTest, HandsAStagedLauncherToTheSelfUpdater) {
                   (std::vector<std::wstring>{updaterPath, std::to_wstring(GetCurrentProcessId()),
                                              staging, game.path(), launcher}));
     }
+}
+
+TEST_F(UpdateRunTest, PatchesOlderThanAnAppliedFullStayOutWhenTheStampCannotBeWritten) {
+    TempFolder game(L" Game Folder");
+    ScopedCurrentDirectory cwd(game.path());
+    NewServer();
+    Serve("manifest.json", R"({"fulls":[{"version":"v10","zip":"full_10.zip","created":10}],
+                               "patches":[{"version":1,"zip":"patch_8.zip","created":8},
+                                          {"version":2,"zip":"patch_11.zip","created":11}]})");
+    for (const char* name : {"full_10", "patch_8", "patch_11"}) {
+        Serve(std::string(name) + ".zip", Archive(name));
+    }
+    ASSERT_TRUE(WriteBytes(L"version.txt", "0"));
+    {
+        // Another program holds "version.txt": it can be neither read (stamp 0) nor written.
+        UniqueFile held(CreateFileW(L"version.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(held);
+        EXPECT_TRUE(RunOnce());
+    }
+
+    EXPECT_EQ(ReadBytes(L"version.txt"), "0");
+    ExpectMatches(FetchedArchives(), {"full_10", "patch_11"});
+    EXPECT_FALSE(FileExists(L"data\\patch_8.txt"));
+    EXPECT_EQ(ReadBytes(L"data\\last.txt"), "patch_11");
 }
