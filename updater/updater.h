@@ -2,9 +2,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
 #include <string>
 #include <vector>
 
+#include "common/message_box.h"
+#include "updater/program_folder.h"
 #include "updater/variant_names.h"
 
 // Receives every user-visible status text of an update run.
@@ -58,6 +61,30 @@ class Updater {
     // the archive was refused or could not be processed;
     // blockedByRunningExecutable tells when a program in use was the cause.
     bool ExtractZip(const std::wstring& archivePath, const std::wstring& destination);
+
+    // --- The run, extraction failures and the self-update hand-off ---------------
+
+    // Downloads the manifest and applies every due full archive, then every
+    // due patch, recording each stamp in "version.txt"; starts the
+    // self-updater when an archive carried this build's launcher. True when
+    // the game folder is current (launcherUpdatePending: the launcher must
+    // now exit); false when the run stopped, the flags telling why.
+    bool Run();
+    // Apply every package of the manifest's fulls (patches) newer than
+    // currentStamp, oldest first. False stops the run.
+    bool ApplyFullUpdates(const UpdateManifest& manifest, const std::string& currentStamp);
+    bool ApplyPatchUpdates(const UpdateManifest& manifest, const std::string& currentStamp);
+    // Records stamp as applied and asks the user to retry, to go on after a
+    // manual extraction, or to stop. True: the run may go on.
+    bool HandleExtractionFailure(const std::wstring& archivePath, const std::wstring& destination,
+                                 const std::string& stamp);
+    // Starts the self-updater beside the launcher without waiting for it.
+    bool RunSelfUpdater();
+
+    // Where the run meets the desktop; tests replace these.
+    MessageBoxFunction showMessageBox = SystemMessageBox;          // the extraction-failure dialog
+    ModuleFileNameFunction moduleFileName = SystemModuleFileName;  // the launcher's own file
+    std::wostream* console = nullptr;  // run progress lines; null: the wide standard output
 
   private:
     bool ExtractWithBuiltInReader(const std::wstring& archivePath, const std::wstring& destination);
