@@ -185,6 +185,7 @@ TEST_F(PatchNotesView, ScrollBarFollowsContentAndOffset) {
         {880, 220, true, {726, 240, 736, 460}},
         {880, 440, true, {726, 344, 736, 564}},
         {100000, 0, true, {726, 136, 736, 172}},  // at least 36 long
+        {600, 440, true, {726, 242, 736, 564}},   // offset past the end: thumb stays on the track
     };
     for (const Case& c : cases) {
         UIPatchNotes view(kView);
