@@ -6,48 +6,10 @@
 #include <vector>
 
 #include "common/win_handle.h"
+#include "tests/support/png_file.h"
+#include "ui/gdiplus_session.h"
 
 namespace {
-
-bool FindPngEncoder(CLSID* encoder) {
-    UINT count = 0;
-    UINT bytes = 0;
-    if (Gdiplus::GetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || bytes == 0) {
-        return false;
-    }
-    std::vector<unsigned char> buffer(bytes);
-    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-    if (Gdiplus::GetImageEncoders(count, bytes, codecs) != Gdiplus::Ok) {
-        return false;
-    }
-    for (UINT i = 0; i < count; ++i) {
-        if (wcscmp(codecs[i].MimeType, L"image/png") == 0) {
-            *encoder = codecs[i].Clsid;
-            return true;
-        }
-    }
-    return false;
-}
-
-class GdiplusSession {
-  public:
-    GdiplusSession() {
-        Gdiplus::GdiplusStartupInput input;
-        ok_ = Gdiplus::GdiplusStartup(&token_, &input, nullptr) == Gdiplus::Ok;
-    }
-    ~GdiplusSession() {
-        if (ok_) {
-            Gdiplus::GdiplusShutdown(token_);
-        }
-    }
-    GdiplusSession(const GdiplusSession&) = delete;
-    GdiplusSession& operator=(const GdiplusSession&) = delete;
-    bool ok() const { return ok_; }
-
-  private:
-    ULONG_PTR token_ = 0;
-    bool ok_ = false;
-};
 
 // Copies the client area of a painted window, child controls included, from
 // the window's own device context.
@@ -110,11 +72,9 @@ bool SaveClientAreaPng(HWND window, const std::wstring& path) {
     }
 
     GdiplusSession session;
-    CLSID encoder;
-    if (!session.ok() || !FindPngEncoder(&encoder)) {
+    if (!session.ok()) {
         return false;
     }
     Gdiplus::Bitmap image(bitmap.get(), nullptr);
-    return image.GetLastStatus() == Gdiplus::Ok &&
-           image.Save(path.c_str(), &encoder, nullptr) == Gdiplus::Ok;
+    return image.GetLastStatus() == Gdiplus::Ok && SavePng(image, path);
 }

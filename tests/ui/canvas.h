@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/png_file.h"
 #include "ui/gdiplus_session.h"
 
 // Base of the tests that draw: GDI+ runs for the length of each test.
@@ -50,6 +51,3 @@ std::vector<uint8_t> MakePngBytes(int width, int height, Gdiplus::ARGB left = 0x
 
 // The PNG encoding of bitmap; empty on failure.
 std::vector<uint8_t> EncodePng(Gdiplus::Bitmap& bitmap);
-
-// Writes image as a PNG file.
-bool SavePng(Gdiplus::Image& image, const std::wstring& path);
