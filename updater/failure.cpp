@@ -45,7 +45,9 @@ std::wstring WithoutTrailingSeparators(std::wstring path) {
     return path;
 }
 
-std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
+std::wstring Quoted(const std::wstring& text) {
+    return L"\"" + text + L"\"";
+}
 
 }  // namespace
 
@@ -100,7 +102,7 @@ bool Updater::HandleExtractionFailure(const std::wstring& archivePath,
 bool Updater::RunSelfUpdater() {
     const std::wstring programFolder = GetModuleFolder(moduleFileName);
     const std::wstring installFolder = WithoutTrailingSeparators(programFolder);
-    const std::wstring updaterName = CurrentVariantNames().selfUpdaterProgram;
+    const std::wstring updaterName = variantNames->selfUpdaterProgram;
     const std::wstring updaterPath = programFolder + updaterName;
 
     DWORD length = 0;
@@ -115,10 +117,9 @@ bool Updater::RunSelfUpdater() {
         return false;
     }
 
-    const std::wstring commandLine = Quoted(updaterPath) + L" " +
-                                     std::to_wstring(GetCurrentProcessId()) + L" " +
-                                     Quoted(stagingPath) + L" " + Quoted(installFolder) + L" " +
-                                     Quoted(launcherPath);
+    const std::wstring commandLine =
+        Quoted(updaterPath) + L" " + std::to_wstring(GetCurrentProcessId()) + L" " +
+        Quoted(stagingPath) + L" " + Quoted(installFolder) + L" " + Quoted(launcherPath);
     std::wstring buffer = commandLine;  // CreateProcessW may write into its command line
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);

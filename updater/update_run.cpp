@@ -45,9 +45,9 @@ bool ApplyPackages(Updater& updater, std::vector<UpdatePackage> packages,
             continue;
         }
         const std::string stamp = std::to_string(package.created);
-        WriteToConsole(updater.console, walk.consolePrefix +
-                                          ByteWise(walk.showVersion ? package.version : stamp) +
-                                          L"\n");
+        WriteToConsole(
+            updater.console,
+            walk.consolePrefix + ByteWise(walk.showVersion ? package.version : stamp) + L"\n");
         if (!updater.DownloadFile(updater.baseUrl + ByteWise(package.zip), walk.archiveName)) {
             return false;
         }

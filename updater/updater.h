@@ -82,7 +82,7 @@ class Updater {
     bool RunSelfUpdater();
 
     // Where the run meets the desktop; tests replace these.
-    MessageBoxFunction showMessageBox = SystemMessageBox;  // the extraction-failure dialog
+    MessageBoxFunction showMessageBox = SystemMessageBox;          // the extraction-failure dialog
     ModuleFileNameFunction moduleFileName = SystemModuleFileName;  // the launcher's own file
     std::wostream* console = nullptr;  // run progress lines; null: the wide standard output
 

@@ -15,7 +15,8 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     }
     const wchar_t* commandLine = GetCommandLineW();
-    const int length = WideCharToMultiByte(CP_UTF8, 0, commandLine, -1, nullptr, 0, nullptr, nullptr);
+    const int length =
+        WideCharToMultiByte(CP_UTF8, 0, commandLine, -1, nullptr, 0, nullptr, nullptr);
     if (length <= 1) {
         return 1;
     }
@@ -33,7 +34,7 @@ int wmain(int argc, wchar_t** argv) {
             return 1;
         }
     }
-    if ( !MoveFileExW(L"command_line.tmp", L"command_line.txt", MOVEFILE_REPLACE_EXISTING)) {
+    if (!MoveFileExW(L"command_line.tmp", L"command_line.txt", MOVEFILE_REPLACE_EXISTING)) {
         return 1;
     }
     return 0;
