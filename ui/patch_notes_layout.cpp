@@ -44,8 +44,12 @@ bool ComputeScrollbar(const RECT& bounds, int contentHeight, int scrollOffset, R
     const int thumbLength =
         std::min(std::max(h * h / contentHeight, kNotesMinThumbLength), trackLength);
     const long long travel = std::max(trackLength - thumbLength, 1);
+    // Collapsing an image can leave the offset past the new end of the
+    // content; the thumb then rests at the end of its track instead of
+    // running off it over whatever lies below the view.
+    const long long shownOffset = std::clamp(scrollOffset, 0, contentHeight - h);
     const int thumbTop = static_cast<int>(bounds.top) + 6 +
-                         static_cast<int>(travel * scrollOffset / std::max(contentHeight - h, 1));
+                         static_cast<int>(travel * shownOffset / std::max(contentHeight - h, 1));
     track = {bounds.right - 18, bounds.top + 6, bounds.right - 3, bounds.bottom - 6};
     thumb = {bounds.right - 14, thumbTop, bounds.right - 4, thumbTop + thumbLength};
     return true;
