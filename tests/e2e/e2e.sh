@@ -49,6 +49,8 @@ scenario_full_update() {
     prepare_game
     start_launcher || return
     wait_until 90 version_is 102 || fail "version.txt did not reach 102"
+    wait_until 30 update_finished || fail "the update run did not finish"
+    sleep 1
     wait_ready
     local shot
     shot="$(screenshot ready)"
@@ -136,6 +138,8 @@ scenario_page_fetch_failure() {
     prepare_game
     start_launcher || return
     wait_until 90 version_is 100 || fail "version.txt did not reach 100"
+    wait_until 30 update_finished || fail "the update run did not finish"
+    sleep 1
     wait_ready
     local shot
     shot="$(screenshot ready)"

@@ -1,9 +1,11 @@
 # Helpers of the end-to-end runs: a loopback game web site, a game folder,
 # the launcher under Wine on an X display, clicks, screenshots and checks.
-# Every wait is bounded. Sourced by e2e.sh; expects BUILD, SCENARIO, HERE.
+# Every wait is bounded. Sourced by e2e.sh and scripts/demo.sh; expects BUILD,
+# SCENARIO and HERE (this folder). RUN_FOLDER, RUN_WINEPREFIX and
+# USE_OWN_DISPLAY (1: an existing DISPLAY is used) change the defaults.
 
 SITE_PORT=48213
-WORK="$BUILD/e2e/$SCENARIO"
+WORK="${RUN_FOLDER:-$BUILD/e2e/$SCENARIO}"
 SHOTS="$BUILD/screenshots"
 GAME="$WORK/game"
 SITE="$WORK/site"
@@ -24,7 +26,7 @@ fi
 
 # The runs have a Wine prefix and an X display of their own, so that no other
 # test's window lies over the launcher or takes the mouse.
-export WINEPREFIX="$BUILD/e2e-wineprefix"
+export WINEPREFIX="${RUN_WINEPREFIX:-$BUILD/e2e-wineprefix}"
 export WINEDEBUG=-all
 export LC_ALL=C.UTF-8
 xvfb_pid=""
@@ -51,14 +53,21 @@ wait_until() {
     return 0
 }
 
-# start_display: a private Xvfb and a Wine server for this run.
+# start_display: a private Xvfb (or the user's display, see above) and a Wine
+# server for this run.
 start_display() {
     local fd_file="$WORK/xvfb.displayfd"
     rm -f "$fd_file"
-    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$fd_file" </dev/null >/dev/null 2>&1 8>&- &
-    xvfb_pid=$!
-    wait_until 10 grep -qs '^[0-9]' "$fd_file" || { fail "Xvfb did not start"; return 1; }
-    export DISPLAY=":$(head -n 1 "$fd_file")"
+    if [ "${USE_OWN_DISPLAY:-0}" = 1 ] && [ -n "${DISPLAY:-}" ] &&
+        xdotool getdisplaygeometry >/dev/null 2>&1; then
+        note "using the display $DISPLAY"
+    else
+        Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$fd_file" \
+            </dev/null >/dev/null 2>&1 8>&- &
+        xvfb_pid=$!
+        wait_until 10 grep -qs '^[0-9]' "$fd_file" || { fail "Xvfb did not start"; return 1; }
+        export DISPLAY=":$(head -n 1 "$fd_file")"
+    fi
     wineserver -k </dev/null >/dev/null 2>&1 || true
     # 8>&-: long-lived processes must not hold the site port lock of e2e.sh.
     wineserver -p30 </dev/null >/dev/null 2>&1 8>&-
@@ -213,6 +222,12 @@ answer_box() {
     sleep 0.3
     xdotool key --clearmodifiers "$2"
     wait_until 10 box_closed "$1" || fail "message box \"$1\" stayed open"
+}
+
+# The update run's own last line on standard output; "Ready to start." follows
+# at once.
+update_finished() {
+    grep -q "Update finished" "$WORK/launcher.out" 2>/dev/null
 }
 
 version_is() {
