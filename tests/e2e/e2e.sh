@@ -163,18 +163,17 @@ scenario_option_switches() {
     click 850 554  # Low Skill FX
     expect_file "$chr/skill.dat" 'skill: low'
 
-    local closed open
+    local closed
     closed="$(screenshot list-closed)"
     click 1010 36  # the resolution button
-    open="$(screenshot list-open)"
-    [ "$(compare -metric AE -crop 120x240+950+62 "$closed" "$open" null: 2>&1)" != 0 ] ||
+    wait_until 15 region_differs "$closed" list-open 950 62 120 240 ||
         fail "the resolution list did not open"
     click 1010 257  # "1280 x 800"
-    local chosen
-    chosen="$(screenshot list-chosen)"
-    expect_eq "list closed again" "$(compare -metric AE -crop 120x200+950+100 "$closed" "$chosen" null: 2>&1)" 0
+    wait_until 15 region_equals "$closed" list-chosen 950 100 120 200 ||
+        fail "the resolution list stayed open"
     local ini
     ini="$(user_setup_ini)"
+    wait_until 15 ini_holds "$ini" height 800
     expect_eq "per-user width" "$(ini_value "$ini" width)" 1280
     expect_eq "per-user height" "$(ini_value "$ini" height)" 800
     expect_eq "legacy width" "$(ini_value "$GAME/setup.ini" width)" 1280
@@ -187,15 +186,14 @@ scenario_wheel_and_drag() {
     prepare_game
     start_launcher || return
     wait_ready
-    local top scrolled outside
+    local top outside
     top="$(screenshot wheel-top)"
     wheel "${BACKGROUND[@]}" 3
     outside="$(screenshot wheel-outside)"
     expect_eq "wheel outside the view" \
         "$(compare -metric AE -crop 650x440+90+130 "$top" "$outside" null: 2>&1)" 0
     wheel "${PATCH_NOTES[@]}" 3
-    scrolled="$(screenshot wheel-scrolled)"
-    [ "$(compare -metric AE -crop 650x440+90+130 "$top" "$scrolled" null: 2>&1)" != 0 ] ||
+    wait_until 15 region_differs "$top" wheel-scrolled 90 130 650 440 ||
         fail "the wheel did not scroll the patch notes"
 
     # A press on the status line claims the point: no drag.
@@ -208,6 +206,20 @@ scenario_wheel_and_drag() {
     origin="$(window_origin)"
     expect_eq "after a drag on the background" "$origin" "180 140"
     screenshot moved >/dev/null
+}
+
+# region_differs REFERENCE NAME X Y W H: a new screenshot NAME differs from
+# REFERENCE in that rectangle; region_equals: it is the same there.
+region_differs() {
+    local shot
+    shot="$(screenshot "$2")" || return 1
+    [ "$(compare -metric AE -crop "${5}x${6}+${3}+${4}" "$1" "$shot" null: 2>&1)" != 0 ]
+}
+
+region_equals() {
+    local shot
+    shot="$(screenshot "$2")" || return 1
+    [ "$(compare -metric AE -crop "${5}x${6}+${3}+${4}" "$1" "$shot" null: 2>&1)" = 0 ]
 }
 
 # drag X Y DX DY: press at client X Y, move by DX DY, release.

@@ -251,7 +251,14 @@ expect_eq() {  # WHAT ACTUAL EXPECTED
     [ "$2" = "$3" ] || fail "$1: got '$2', expected '$3'"
 }
 
-expect_file() {  # PATH CONTENT
+file_holds() {  # PATH CONTENT
+    [ -f "$1" ] && [ "$(cat "$1")" = "$2" ]
+}
+
+# expect_file PATH CONTENT: waits a few seconds for it (the launcher works on
+# its own pace after a click).
+expect_file() {
+    wait_until 15 file_holds "$1" "$2"
     if [ ! -f "$1" ]; then
         fail "missing file $1"
     else
@@ -264,4 +271,8 @@ ini_value() {
     tr -d '\r' < "$1" | awk -v key="$(echo "$2" | tr 'A-Z' 'a-z')" '
         /^\[/ { section = tolower($0) }
         section == "[client]" { split($0, kv, "="); if (tolower(kv[1]) == key) print kv[2] }' | head -n 1
+}
+
+ini_holds() {  # FILE KEY VALUE
+    [ "$(ini_value "$1" "$2")" = "$3" ]
 }

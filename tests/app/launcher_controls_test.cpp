@@ -21,7 +21,7 @@ namespace {
 
 // A launcher screen built on a temporary game folder, with a background
 // worker that reaches nothing outside the test.
-class LauncherScreen : public ::testing::Test {
+class LauncherControls : public ::testing::Test {
   protected:
     void Build(const char* legacyIni = nullptr, bool userFolderResolves = true) {
         if (legacyIni != nullptr) {
@@ -61,7 +61,7 @@ struct ElementRow {
 
 }  // namespace
 
-TEST_F(LauncherScreen, TwentyFourElementsInPaintingOrder) {
+TEST_F(LauncherControls, TwentyFourElementsInPaintingOrder) {
     Build();
     std::vector<ElementRow> rows = {
         {typeid(UILabel), {100, 88, 680, 122}, L"LATEST PATCH NOTES", true},
@@ -113,7 +113,7 @@ TEST_F(LauncherScreen, TwentyFourElementsInPaintingOrder) {
     EXPECT_EQ(launcher.resolutionOptions.size(), 8u);
 }
 
-TEST_F(LauncherScreen, WorksInTheGameFolderWhereverItWasStarted) {
+TEST_F(LauncherControls, WorksInTheGameFolderWhereverItWasStarted) {
     Build();
     wchar_t current[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, current);
@@ -122,19 +122,19 @@ TEST_F(LauncherScreen, WorksInTheGameFolderWhereverItWasStarted) {
     EXPECT_TRUE(FileExists(launcher.userSetupIniPath));
 }
 
-TEST_F(LauncherScreen, ResolutionComesFromTheLegacyFileWhenThePerUserOneFails) {
+TEST_F(LauncherControls, ResolutionComesFromTheLegacyFileWhenThePerUserOneFails) {
     Build("[Client]\r\nwidth=1366\r\nheight=768\r\n", false);
     EXPECT_EQ(launcher.resolutionButton->text, L"1366 x 768");
     EXPECT_EQ(launcher.statusLabel->text, L"Could not resolve %LOCALAPPDATA%\\VantoraOnline.");
 }
 
-TEST_F(LauncherScreen, ResolutionComesFromThePerUserFileMigratedFromTheLegacyOne) {
+TEST_F(LauncherControls, ResolutionComesFromThePerUserFileMigratedFromTheLegacyOne) {
     Build("[Client]\r\nwidth=1280\r\nheight=1024\r\n");
     EXPECT_EQ(launcher.resolutionButton->text, L"1280 x 1024");
     EXPECT_EQ(launcher.statusLabel->text, L"Initializing launcher...");
 }
 
-TEST_F(LauncherScreen, ResolutionListOpensClosesAndApplies) {
+TEST_F(LauncherControls, ResolutionListOpensClosesAndApplies) {
     Build();
     launcher.resolutionButton->onClick();
     EXPECT_TRUE(launcher.resolutionListOpen);
@@ -163,7 +163,7 @@ TEST_F(LauncherScreen, ResolutionListOpensClosesAndApplies) {
     EXPECT_STREQ(width, L"1280");
 }
 
-TEST_F(LauncherScreen, LinksOpenTheSiteTheCommunityAndTheEula) {
+TEST_F(LauncherControls, LinksOpenTheSiteTheCommunityAndTheEula) {
     Build();
     for (size_t index : {5u, 6u, 8u, 9u}) {
         auto* icon = dynamic_cast<UIIconButton*>(launcher.elements[index]);
@@ -178,7 +178,7 @@ TEST_F(LauncherScreen, LinksOpenTheSiteTheCommunityAndTheEula) {
     EXPECT_EQ(links[3], game.path() + L"\\eula.txt");
 }
 
-TEST_F(LauncherScreen, WorkerMessagesMoveTheStatusLineAndTheBar) {
+TEST_F(LauncherControls, WorkerMessagesMoveTheStatusLineAndTheBar) {
     Build();
     struct Step {
         const wchar_t* text;
@@ -216,12 +216,12 @@ TEST_F(LauncherScreen, WorkerMessagesMoveTheStatusLineAndTheBar) {
     EXPECT_EQ(launcher.progressBar->progress, 1.0f);
 }
 
-TEST_F(LauncherScreen, WithoutBackgroundPictureTheWindowIsDarkGreyUnderThePanel) {
+TEST_F(LauncherControls, WithoutBackgroundPictureTheWindowIsDarkGreyUnderThePanel) {
     GdiplusSession gdiplus;
     ASSERT_TRUE(gdiplus.ok());
     Build();
-    ASSERT_EQ(launcher.backgroundImage, nullptr);  // the test program embeds no pictures
-    launcher.ReleaseScreen();                      // background and panel only
+    launcher.ReleaseScreen();  // no background picture and no elements: the fallback and the panel
+    ASSERT_EQ(launcher.backgroundImage, nullptr);
 
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
