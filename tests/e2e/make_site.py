@@ -82,9 +82,11 @@ def write_zip(path, files, carried, big_mib=0):
         for local in carried:
             archive.write(local, os.path.basename(local))
         if big_mib:
-            # Incompressible content, so the download is as large as the file.
+            # Incompressible content, stored, so the download is as large as the file.
             block = os.urandom(1024 * 1024)
-            with archive.open("data/large_pack.bin", "w", force_zip64=True) as entry:
+            info = zipfile.ZipInfo("data/large_pack.bin", date_time=(2026, 12, 1, 12, 0, 0))
+            info.compress_type = zipfile.ZIP_STORED
+            with archive.open(info, "w", force_zip64=True) as entry:
                 for i in range(big_mib):
                     entry.write(block[i % 7:] + block[:i % 7])
 
