@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 // A rounded button with centred bold text. It clicks on a release over it
 // while enabled; where the press happened does not matter.

@@ -3,6 +3,7 @@
 #include "ui/element.h"
 
 #include <functional>
+#include <utility>
 
 // A picture stretched to the element's rectangle with a thin frame while
 // hovered. Clicks on a release over it, whether enabled or not.

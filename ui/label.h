@@ -3,6 +3,7 @@
 #include "ui/element.h"
 
 #include <string>
+#include <utility>
 
 // Plain word-wrapped text at the top left of the element's rectangle.
 class UILabel : public UIElement {

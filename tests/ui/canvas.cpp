@@ -83,6 +83,10 @@ std::vector<uint8_t> MakePngBytes(int width, int height, Gdiplus::ARGB left, Gdi
         graphics.FillRectangle(&leftBrush, 0, 0, (width + 1) / 2, height);
         graphics.FillRectangle(&rightBrush, (width + 1) / 2, 0, width / 2, height);
     }
+    return EncodePng(bitmap);
+}
+
+std::vector<uint8_t> EncodePng(Gdiplus::Bitmap& bitmap) {
     CLSID encoder;
     IStream* stream = nullptr;
     std::vector<uint8_t> bytes;

@@ -48,5 +48,8 @@ std::string ColourText(Gdiplus::ARGB colour);
 std::vector<uint8_t> MakePngBytes(int width, int height, Gdiplus::ARGB left = 0xFF2060A0,
                                   Gdiplus::ARGB right = 0xFFC08030);
 
+// The PNG encoding of bitmap; empty on failure.
+std::vector<uint8_t> EncodePng(Gdiplus::Bitmap& bitmap);
+
 // Writes image as a PNG file.
 bool SavePng(Gdiplus::Image& image, const std::wstring& path);

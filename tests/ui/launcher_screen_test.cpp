@@ -44,6 +44,29 @@ PatchNoteBlock Picture(std::vector<uint8_t> bytes, bool expanded) {
     return block;
 }
 
+// A 1600 x 900 picture as a note might carry: dusk sky, sun and hills.
+std::vector<uint8_t> ScenePng() {
+    Gdiplus::Bitmap scene(1600, 900, PixelFormat32bppARGB);
+    {
+        Gdiplus::Graphics g(&scene);
+        g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
+        Gdiplus::LinearGradientBrush sky(Gdiplus::Point(0, 0), Gdiplus::Point(0, 900),
+                                         Gdiplus::Color(0xFF0B1F3A), Gdiplus::Color(0xFFE08A4A));
+        g.FillRectangle(&sky, 0, 0, 1600, 900);
+        Gdiplus::SolidBrush sun{Gdiplus::Color(0xFFFFD27A)};
+        g.FillEllipse(&sun, 1040, 420, 220, 220);
+        Gdiplus::SolidBrush farFill{Gdiplus::Color(0xFF23324A)};
+        Gdiplus::SolidBrush nearFill{Gdiplus::Color(0xFF101822)};
+        const Gdiplus::Point farHills[] = {{0, 640},    {300, 520},  {620, 610},  {980, 480},
+                                           {1320, 600}, {1600, 540}, {1600, 900}, {0, 900}};
+        const Gdiplus::Point nearHills[] = {{0, 760},    {420, 660},  {860, 760}, {1240, 680},
+                                            {1600, 770}, {1600, 900}, {0, 900}};
+        g.FillPolygon(&farFill, farHills, 8);
+        g.FillPolygon(&nearFill, nearHills, 7);
+    }
+    return EncodePng(scene);
+}
+
 // Blocks as the patch-notes page builder makes them for two notes.
 std::vector<PatchNoteBlock> SampleNotes() {
     return {
@@ -53,7 +76,7 @@ std::vector<PatchNoteBlock> SampleNotes() {
              L"festival square in the capital hosts daily events, and every player who logs in "
              L"receives a festive cloak.",
              13.0f, false, 0, 4),
-        Picture(MakePngBytes(1600, 900, 0xFF1E4E7A, 0xFF5A8FC0), true),
+        Picture(ScenePng(), true),
         Line(L"New content", 16.0f, true, 5, 3),
         Item(L"Frost Cavern dungeon for parties of four"),
         Item(L"Boss rewards scale with the party's level", 2),
@@ -158,10 +181,12 @@ TEST_F(LauncherScreen, RendersNotesIconsAndButtonsIntoPngs) {
         POINT mouse;
     };
     const Shot shots[] = {{L"launcher_screen.png", 0, {94, 30}},  // over the second icon
-                          {L"launcher_screen_scrolled.png", 420, {850, 650}}};
+                          {L"launcher_screen_scrolled.png", 420, {850, 650}},
+                          {L"launcher_screen_end.png", -1, {1000, 300}}};  // -1: the end
     for (const Shot& shot : shots) {
         Canvas canvas;
-        screen.view->scrollOffset = shot.scrollOffset;
+        screen.view->scrollOffset =
+            shot.scrollOffset >= 0 ? shot.scrollOffset : screen.view->contentHeight - 440;
         screen.MoveMouse(shot.mouse.x, shot.mouse.y);
         screen.Paint(canvas);
 
