@@ -12,7 +12,7 @@ packages=(
   libz-mingw-w64-dev nlohmann-json3-dev googletest
   wine wine64 libwine
   xvfb xauth xdotool imagemagick fonts-liberation2 fonts-dejavu-core
-  curl dpkg-dev python3 clang-format git
+  curl dpkg-dev python3 clang-format git unzip
 )
 
 missing=()

@@ -69,7 +69,11 @@ bool HasParentComponent(const std::string& name) {
     size_t start = 0;
     for (;;) {
         const size_t end = name.find_first_of("\\/", start);
-        const std::string component = name.substr(start, end - start);
+        // Windows drops trailing blanks from a path component, so ".. " goes up too.
+        std::string component = name.substr(start, end - start);
+        while (!component.empty() && component.back() == ' ') {
+            component.pop_back();
+        }
         if (component == "..") {
             return true;
         }
@@ -93,7 +97,10 @@ bool StartsWithIgnoringCase(const std::wstring& text, const std::wstring& prefix
 }  // namespace
 
 bool IsUnsafeEntryName(const std::string& storedName) {
-    if (HasParentComponent(storedName)) {
+    const bool uncPrefix = storedName.size() >= 2 &&
+                           (storedName[0] == '/' || storedName[0] == '\\') &&
+                           (storedName[1] == '/' || storedName[1] == '\\');
+    if (uncPrefix || HasParentComponent(storedName)) {
         return true;
     }
     const std::string name = NormalizeEntryPath(storedName);

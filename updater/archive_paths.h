@@ -28,8 +28,8 @@ std::string NormalizeEntryPath(const std::string& entryName);
 void CreateParentFolders(const std::string& path);
 
 // True when the entry must never reach the disk: its stored or normalized
-// name has a ".." component, or the normalized name starts with a drive or
-// UNC prefix.
+// name has a ".." component, the stored name starts with a UNC prefix (two
+// separators), or the normalized name starts with a drive prefix.
 bool IsUnsafeEntryName(const std::string& storedName);
 
 // True when folder + "\" + the normalized entry name, made absolute, lies

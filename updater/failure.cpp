@@ -22,10 +22,6 @@ const wchar_t kFailureText[] =
     L"Choose Continue after manually extracting the zip here.\n"
     L"Choose Cancel to stop the updater.";
 
-// Restarts the launcher when its own file name cannot be read. Both builds
-// fall back to the same name.
-const wchar_t kFallbackLauncherName[] = L"Tessaly.exe";
-
 // The program's file name as the module-name call gives it; length receives
 // the call's result.
 std::wstring ReadModuleFileName(const ModuleFileNameFunction& moduleFileName, DWORD& length) {
@@ -91,6 +87,11 @@ bool Updater::HandleExtractionFailure(const std::wstring& archivePath,
         LogUpdate(L"User confirmed manual extraction for version %S.", stamp.c_str());
         ReportStatus(L"Manual extraction confirmed.");
         haltedAfterExtractionFailure = false;
+        // A retry may have been refused for a program in use; the archive now
+        // counts as applied, so that must not be reported as the reason
+        // should a later step of the run fail.
+        blockedByRunningExecutable = false;
+        runningExecutablePath.clear();
         return true;
     }
     // Cancel, or a box that was closed otherwise or could not be shown.
@@ -108,7 +109,9 @@ bool Updater::RunSelfUpdater() {
     DWORD length = 0;
     std::wstring launcherPath = ReadModuleFileName(moduleFileName, length);
     if (length < 1 || length >= kModuleNameUnits) {
-        launcherPath = programFolder + kFallbackLauncherName;
+        // This build's own program name: the other build's launcher is never
+        // installed beside it (update packages skip it).
+        launcherPath = programFolder + variantNames->launcherProgram;
     }
     const std::wstring stagingPath = programFolder + selfUpdateFolder;
 

@@ -65,6 +65,14 @@ bool ApplyPackages(Updater& updater, std::vector<UpdatePackage> packages,
     return true;
 }
 
+// The stamp a walk over packages reaches from current once all are applied.
+int64_t NewestStamp(const std::vector<UpdatePackage>& packages, int64_t current) {
+    for (const UpdatePackage& package : packages) {
+        current = std::max(current, package.created);
+    }
+    return current;
+}
+
 }  // namespace
 
 bool Updater::ApplyFullUpdates(const UpdateManifest& manifest, const std::string& currentStamp) {
@@ -90,11 +98,19 @@ bool Updater::Run() {
         return false;
     }
 
-    if (!ApplyFullUpdates(manifest, ReadVersionFile())) {
+    const std::string stampBefore = ReadVersionFile();
+    if (!ApplyFullUpdates(manifest, stampBefore)) {
         return false;
     }
-    // The full archives may have advanced the stamp.
-    if (!ApplyPatchUpdates(manifest, ReadVersionFile())) {
+    // The full archives may have advanced the stamp. Should "version.txt"
+    // have refused the new stamp, the patches are still compared with the
+    // newest full applied: a patch older than it would bring back old files.
+    std::string stampAfterFulls = ReadVersionFile();
+    const int64_t newestFull = NewestStamp(manifest.fulls, ParseVersionNumber(stampBefore));
+    if (ParseVersionNumber(stampAfterFulls) < newestFull) {
+        stampAfterFulls = std::to_string(newestFull);
+    }
+    if (!ApplyPatchUpdates(manifest, stampAfterFulls)) {
         return false;
     }
 

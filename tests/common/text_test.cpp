@@ -33,3 +33,16 @@ TEST(TextConversion, AsciiLowerTouchesOnlyAsciiLetters) {
     // UTF-8 bytes of "Ä" stay as they are.
     EXPECT_EQ(AsciiLower("\xC3\x84Z"), "\xC3\x84z");
 }
+
+TEST(TextConversion, ArchiveNamesDecodeAsUtf8OrFallBackPerByte) {
+    EXPECT_EQ(ArchiveNameToWide(""), L"");
+    EXPECT_EQ(ArchiveNameToWide("data/\xD0\xBA\xD0\xB0.map"), L"data/\u043A\u0430.map");
+    // "é" stored as one Latin-1 byte is not UTF-8. Both the ANSI code pages
+    // of a Western system and the per-byte fallback give U+00E9.
+    EXPECT_EQ(ArchiveNameToWide("caf\xE9.txt"), L"caf\u00E9.txt");
+    // A byte sequence that is invalid everywhere still gives one unit per byte.
+    const std::wstring wide = ArchiveNameToWide("a\xC3(b");
+    EXPECT_EQ(wide.size(), 4u);
+    EXPECT_EQ(wide.front(), L'a');
+    EXPECT_EQ(wide.back(), L'b');
+}

@@ -1,19 +1,12 @@
-// Stand-in for the programs the launcher starts. Without arguments of its
-// own it writes its command line, UTF-8, to "command_line.txt" in its working
-// folder and exits; with "--hold MS" it stays running for at most MS
-// milliseconds, so that its program file is in use.
+// Stand-in for the self-updater: writes its command line, UTF-8, to
+// "command_line.txt" in its working folder and exits.
 #include <windows.h>
 
-#include <cwchar>
 #include <string>
 
 #include "common/win_handle.h"
 
-int wmain(int argc, wchar_t** argv) {
-    if (argc >= 3 && std::wcscmp(argv[1], L"--hold") == 0) {
-        Sleep(static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)));
-        return 0;
-    }
+int wmain() {
     const wchar_t* commandLine = GetCommandLineW();
     const int length =
         WideCharToMultiByte(CP_UTF8, 0, commandLine, -1, nullptr, 0, nullptr, nullptr);

@@ -1,8 +1,10 @@
 #include "tests/support/standin_programs.h"
 
+#include <windows.h>
 #include <shellapi.h>
 
 #include "common/text.h"
+#include "common/win_handle.h"
 #include "tests/support/temp_folder.h"
 
 const wchar_t kRecorderPath[] = VANTORA_RECORDER_PATH;
@@ -23,8 +25,8 @@ bool WaitUntil(Predicate done, DWORD timeoutMs) {
     return true;
 }
 
-// A program file can be opened for exclusive writing once its process ended.
-bool ProgramEnded(const std::wstring& programPath) {
+// A program file can be opened for exclusive writing only while no process runs it.
+bool CanOpenExclusively(const std::wstring& programPath) {
     UniqueFile file(CreateFileW(programPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return static_cast<bool>(file);
@@ -37,7 +39,7 @@ std::vector<std::wstring> WaitForRecordedArguments(const std::wstring& folder,
     const std::wstring recordPath = folder + L"\\command_line.txt";
     std::vector<std::wstring> arguments;
     if (!WaitUntil([&] { return FileExists(recordPath); }, 20000) ||
-        !WaitUntil([&] { return ProgramEnded(programPath); }, 20000)) {
+        !WaitUntil([&] { return CanOpenExclusively(programPath); }, 20000)) {
         return arguments;
     }
     const std::wstring commandLine = Utf8ToWide(ReadBytes(recordPath));
@@ -50,25 +52,24 @@ std::vector<std::wstring> WaitForRecordedArguments(const std::wstring& folder,
     return arguments;
 }
 
-HeldProgram::HeldProgram(const std::wstring& programPath) {
+RunningProgram::RunningProgram(const std::wstring& programPath) {
     std::wstring commandLine = L"\"" + programPath + L"\" --hold 60000";
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
-    if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                       nullptr, &startup, &info)) {
-        process_.reset(info.hProcess);
-        CloseHandle(info.hThread);
+    if (!CreateProcessW(programPath.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
+                        DETACHED_PROCESS, nullptr, nullptr, &startup, &info)) {
+        return;
     }
+    process_.reset(info.hProcess);
+    UniqueHandleKernel thread(info.hThread);
+    // The program file is in use once it can no longer be opened exclusively.
+    WaitUntil([&] { return !CanOpenExclusively(programPath); }, 5000);
 }
 
-HeldProgram::~HeldProgram() {
+RunningProgram::~RunningProgram() {
     if (process_) {
         TerminateProcess(process_.get(), 0);
         WaitForSingleObject(process_.get(), 10000);
     }
-}
-
-bool HeldProgram::running() const {
-    return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
 }

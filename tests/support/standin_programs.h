@@ -1,7 +1,5 @@
 #pragma once
 
-#include <windows.h>
-
 #include <string>
 #include <vector>
 
@@ -17,16 +15,18 @@ extern const wchar_t kRecorderPath[];
 std::vector<std::wstring> WaitForRecordedArguments(const std::wstring& folder,
                                                    const std::wstring& programPath);
 
-// A copy of the stand-in at programPath that keeps running (its program file
-// in use) until the object goes away or 60 s have passed.
-class HeldProgram {
+// Runs the program at programPath with "--hold 60000" (the tool stand-in then
+// stays alive a minute) until the object goes away, so that its file is in
+// use meanwhile. The program gets no console at all: a console host made for
+// it could outlive it and keep the test's output open.
+class RunningProgram {
   public:
-    explicit HeldProgram(const std::wstring& programPath);
-    ~HeldProgram();
-    HeldProgram(const HeldProgram&) = delete;
-    HeldProgram& operator=(const HeldProgram&) = delete;
+    explicit RunningProgram(const std::wstring& programPath);
+    ~RunningProgram();
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
 
-    bool running() const;
+    bool started() const { return static_cast<bool>(process_); }
 
   private:
     UniqueHandleKernel process_;

@@ -10,6 +10,7 @@
 #include "tests/support/zip_builder.h"
 #include "tests/updater/log_reader.h"
 #include "tests/support/standin_programs.h"
+#include "tests/support/standin_tools.h"
 #include "updater/updater.h"
 
 namespace {
@@ -116,6 +117,32 @@ TEST(ExtractionFailure, RecordsTheStampAndFollowsTheAnswer) {
     }
 }
 
+TEST(ExtractionFailure, ContinueAfterARetryRefusedForARunningProgramClearsThatReason) {
+    TempFolder folder;
+    ScopedCurrentDirectory cwd(folder.path());
+    const std::wstring client = folder.Child(L"VantoraOnlineClient.exe");
+    ASSERT_TRUE(InstallStandIn(folder.path(), L"VantoraOnlineClient.exe"));
+    RunningProgram running(client);
+    ASSERT_TRUE(running.started());
+    ASSERT_TRUE(ZipBuilder().AddFile("VantoraOnlineClient.exe", "new").WriteTo(L"patch.zip"));
+    Updater updater;
+    std::vector<int> answers = {IDTRYAGAIN, IDCONTINUE};
+    std::vector<bool> blockedWhenShown;
+    updater.showMessageBox = [&](HWND, const std::wstring&, const std::wstring&, UINT) {
+        blockedWhenShown.push_back(updater.blockedByRunningExecutable);
+        const int answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
+    };
+
+    EXPECT_TRUE(updater.HandleExtractionFailure(L"patch.zip", L".", "11"));
+
+    EXPECT_EQ(blockedWhenShown, (std::vector<bool>{false, true}));  // the retry was refused
+    EXPECT_FALSE(updater.blockedByRunningExecutable);
+    EXPECT_TRUE(updater.runningExecutablePath.empty());
+    EXPECT_FALSE(updater.haltedAfterExtractionFailure);
+}
+
 TEST(ModuleFolder, IsTheProgramFileWithoutItsName) {
     struct {
         const wchar_t* name;
@@ -149,7 +176,8 @@ TEST(SelfUpdaterHandOff, StartsTheBuildsSelfUpdaterWithFourQuotedArguments) {
     } const cases[] = {
         {"x64 build", &kX64VariantNames, kRecorder, false, true, nullptr},
         {"32-bit build", &kWin7VariantNames, kRecorder, false, true, nullptr},
-        {"own name cut short", &kX64VariantNames, kRecorder, true, true, nullptr},
+        {"x64 own name cut short", &kX64VariantNames, kRecorder, true, true, nullptr},
+        {"32-bit own name cut short", &kWin7VariantNames, kRecorder, true, true, nullptr},
         {"x64 self-updater missing", &kX64VariantNames, kNothing, false, false,
          L"Selvane.exe not found."},
         {"32-bit self-updater missing", &kWin7VariantNames, kNothing, false, false,
@@ -191,8 +219,8 @@ TEST(SelfUpdaterHandOff, StartsTheBuildsSelfUpdaterWithFourQuotedArguments) {
         if (!c.result) {
             continue;
         }
-        const std::wstring launcherPath =
-            c.cutShortName ? folder.Child(L"Tessaly.exe") : folder.Child(c.names->launcherProgram);
+        // A name cut short is replaced by the build's launcher in the same folder.
+        const std::wstring launcherPath = folder.Child(c.names->launcherProgram);
         EXPECT_EQ(WaitForRecordedArguments(folder.path(), updaterPath),
                   (std::vector<std::wstring>{updaterPath, std::to_wstring(GetCurrentProcessId()),
                                              folder.Child(L"_launcher_self_update"), folder.path(),

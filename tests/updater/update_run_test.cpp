@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "common/text.h"
+#include "common/win_handle.h"
 #include "tests/support/http_test_server.h"
 #include "tests/support/standin_programs.h"
+#include "tests/support/standin_tools.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/zip_builder.h"
 #include "tests/updater/log_reader.h"
@@ -48,189 +50,88 @@ struct RunScenario {
     bool halted;
     std::vector<const wchar_t*> statuses;  // these appear in this order among the status texts
     std::optional<std::vector<const char*>> nextRunDownloads;  // a second run fetches these
+    std::vector<const char*> diary = {};  // these lines appear in this order in the diary
 };
 
+// Each row: title, manifest; archives served sound and damaged; the stamp
+// before; dialog answers and the repair; then what the run must leave.
+// clang-format off
 const RunScenario kScenarios[] = {
     {"nothing due",
      R"({"latest":"3","fulls":[],"patches":[{"version":3,"zip":"patch_3.zip","created":3},
-        {"version":4,"zip":"patch_4.zip","created":4}]})",
-     {"patch_3", "patch_4"},
-     {},
-     "4",
-     {},
-     nullptr,
-     true,
-     "4",
-     {},
-     nullptr,
-     L"Checking for updates...\nUpdate finished\n",
-     false,
-     {},
-     std::nullopt},
+                                           {"version":4,"zip":"patch_4.zip","created":4}]})",
+     {"patch_3", "patch_4"}, {}, "4", {}, nullptr,
+     true, "4", {}, nullptr, L"Checking for updates...\nUpdate finished\n", false, {}, std::nullopt},
     {"fulls 5 and 7 into an empty folder",
      R"({"fulls":[{"version":"v7","zip":"full_7.zip","created":7},
                   {"version":"v5","zip":"full_5.zip","created":5}]})",
-     {"full_5", "full_7"},
-     {},
-     nullptr,
-     {},
-     nullptr,
-     true,
-     "7",
-     {"full_5", "full_7"},
-     "full_7",
-     L"Checking for updates...\nApplying FULL: v5\nApplying FULL: v7\nUpdate finished\n",
-     false,
+     {"full_5", "full_7"}, {}, nullptr, {}, nullptr,
+     true, "7", {"full_5", "full_7"}, "full_7",
+     L"Checking for updates...\nApplying FULL: v5\nApplying FULL: v7\nUpdate finished\n", false,
      {L"Opening archive...", L"Extraction complete", L"Opening archive...", L"Extraction complete"},
-     std::vector<const char*>{}},
+     std::vector<const char*>{},
+     {"Opening archive: full.zip", "Running under Wine. Using bundled miniz extractor.",
+      "Opening archive: full.zip", "Running under Wine. Using bundled miniz extractor."}},
     {"patches compared with the stamp the full left",
      R"({"fulls":[{"version":"v10","zip":"full_10.zip","created":10}],
          "patches":[{"version":912,"zip":"patch_12.zip","created":12},
                     {"version":908,"zip":"patch_8.zip","created":8},
                     {"version":911,"zip":"patch_11.zip","created":11}]})",
-     {"full_10", "patch_8", "patch_11", "patch_12"},
-     {},
-     "0",
-     {},
-     nullptr,
-     true,
-     "12",
-     {"full_10", "patch_11", "patch_12"},
-     "patch_12",
+     {"full_10", "patch_8", "patch_11", "patch_12"}, {}, "0", {}, nullptr,
+     true, "12", {"full_10", "patch_11", "patch_12"}, "patch_12",
      L"Checking for updates...\nApplying FULL: v10\nApplying PATCH: 11\nApplying PATCH: 12\n"
-     L"Update finished\n",
-     false,
-     {},
-     std::nullopt},
+     L"Update finished\n", false, {}, std::nullopt},
     {"equal stamps apply once",
      R"({"patches":[{"version":1,"zip":"patch_6a.zip","created":6},
                     {"version":2,"zip":"patch_6b.zip","created":6}]})",
-     {"patch_6a", "patch_6b"},
-     {},
-     "5",
-     {},
-     nullptr,
-     true,
-     "6",
-     {"patch_6[ab]"},
-     "patch_6[ab]",
-     L"Checking for updates...\nApplying PATCH: 6\nUpdate finished\n",
-     false,
-     {},
-     std::nullopt},
+     {"patch_6a", "patch_6b"}, {}, "5", {}, nullptr,
+     true, "6", {"patch_6[ab]"}, "patch_6[ab]",
+     L"Checking for updates...\nApplying PATCH: 6\nUpdate finished\n", false, {}, std::nullopt},
     {"dotted stamp",
      R"({"patches":[{"version":1,"zip":"patch_a.zip","created":10203},
-                                    {"version":2,"zip":"patch_b.zip","created":10204}]})",
-     {"patch_a", "patch_b"},
-     {},
-     "1.2.3",
-     {},
-     nullptr,
-     true,
-     "10204",
-     {"patch_b"},
-     "patch_b",
-     L"Checking for updates...\nApplying PATCH: 10204\nUpdate finished\n",
-     false,
-     {},
-     std::nullopt},
+                    {"version":2,"zip":"patch_b.zip","created":10204}]})",
+     {"patch_a", "patch_b"}, {}, "1.2.3", {}, nullptr,
+     true, "10204", {"patch_b"}, "patch_b",
+     L"Checking for updates...\nApplying PATCH: 10204\nUpdate finished\n", false, {}, std::nullopt},
     {"second of three patches missing",
      R"({"patches":[{"version":1,"zip":"patch_1.zip","created":1},
                     {"version":2,"zip":"patch_2.zip","created":2},
                     {"version":3,"zip":"patch_3.zip","created":3}]})",
-     {"patch_1", "patch_3"},
-     {},
-     nullptr,
-     {},
-     nullptr,
-     false,
-     "1",
-     {"patch_1", "patch_2"},
-     "patch_1",
-     L"Checking for updates...\nApplying PATCH: 1\nApplying PATCH: 2\n",
-     false,
-     {},
+     {"patch_1", "patch_3"}, {}, nullptr, {}, nullptr,
+     false, "1", {"patch_1", "patch_2"}, "patch_1",
+     L"Checking for updates...\nApplying PATCH: 1\nApplying PATCH: 2\n", false, {},
      std::vector<const char*>{"patch_2"}},
-    {"manifest missing",
-     nullptr,
-     {},
-     {},
-     "3",
-     {},
-     nullptr,
-     false,
-     "3",
-     {},
-     nullptr,
-     L"Checking for updates...\nFailed to download manifest\n",
-     false,
-     {},
+    {"manifest missing", nullptr, {}, {}, "3", {}, nullptr,
+     false, "3", {}, nullptr, L"Checking for updates...\nFailed to download manifest\n", false, {},
      std::nullopt},
-    {"manifest malformed",
-     R"({"patches":[{"version":"1","created":9}]})",
-     {},
-     {},
-     "3",
-     {},
-     nullptr,
-     false,
-     "3",
-     {},
-     nullptr,
-     L"Checking for updates...\nFailed to parse manifest\n",
-     false,
-     {},
+    {"manifest malformed", R"({"patches":[{"version":"1","created":9}]})", {}, {}, "3", {}, nullptr,
+     false, "3", {}, nullptr, L"Checking for updates...\nFailed to parse manifest\n", false, {},
      std::nullopt},
     {"damaged archive, Continue",
      R"({"patches":[{"version":1,"zip":"patch_11.zip","created":11},
                     {"version":2,"zip":"patch_12.zip","created":12}]})",
-     {"patch_12"},
-     {"patch_11"},
-     "10",
-     {IDCONTINUE},
-     nullptr,
-     true,
-     "12",
-     {"patch_11", "patch_12"},
-     "patch_12",
-     L"Checking for updates...\nApplying PATCH: 11\nApplying PATCH: 12\nUpdate finished\n",
-     false,
+     {"patch_12"}, {"patch_11"}, "10", {IDCONTINUE}, nullptr,
+     true, "12", {"patch_11", "patch_12"}, "patch_12",
+     L"Checking for updates...\nApplying PATCH: 11\nApplying PATCH: 12\nUpdate finished\n", false,
      {L"Failed to open zip", L"Extraction failed. Waiting for user action.",
       L"Manual extraction confirmed.", L"Extraction complete"},
-     std::nullopt},
+     std::nullopt, {"User confirmed manual extraction for version 11.", "Opening archive: patch.zip"}},
     {"damaged archive, Cancel",
      R"({"patches":[{"version":1,"zip":"patch_11.zip","created":11},
                     {"version":2,"zip":"patch_12.zip","created":12}]})",
-     {"patch_12"},
-     {"patch_11"},
-     "10",
-     {IDCANCEL},
-     nullptr,
-     false,
-     "11",
-     {"patch_11"},
-     nullptr,
-     L"Checking for updates...\nApplying PATCH: 11\n",
-     true,
+     {"patch_12"}, {"patch_11"}, "10", {IDCANCEL}, nullptr,
+     false, "11", {"patch_11"}, nullptr, L"Checking for updates...\nApplying PATCH: 11\n", true,
      {L"Extraction failed. Waiting for user action.", L"Update halted after extraction failure."},
-     std::vector<const char*>{"patch_12"}},
+     std::vector<const char*>{"patch_12"}, {"Updater halted after extraction failure for version 11."}},
     {"damaged full, Try Again after the archive is repaired",
      R"({"fulls":[{"version":"v11","zip":"full_11.zip","created":11}],
          "patches":[{"version":1,"zip":"patch_12.zip","created":12}]})",
-     {"patch_12"},
-     {"full_11"},
-     "10",
-     {IDTRYAGAIN},
-     "full_11",
-     true,
-     "12",
-     {"full_11", "patch_12"},
-     "patch_12",
-     L"Checking for updates...\nApplying FULL: v11\nApplying PATCH: 12\nUpdate finished\n",
-     false,
-     {L"Extraction failed. Waiting for user action.", L"Extraction complete"},
-     std::nullopt},
+     {"patch_12"}, {"full_11"}, "10", {IDTRYAGAIN}, "full_11",
+     true, "12", {"full_11", "patch_12"}, "patch_12",
+     L"Checking for updates...\nApplying FULL: v11\nApplying PATCH: 12\nUpdate finished\n", false,
+     {L"Extraction failed. Waiting for user action.", L"Extraction complete"}, std::nullopt},
 };
+// clang-format on
 
 class UpdateRunTest : public ::testing::Test {
   protected:
@@ -360,6 +261,13 @@ TEST_F(UpdateRunTest, WalksFullsThenPatchesOverLoopback) {
         EXPECT_FALSE(updater_->blockedByRunningExecutable);
         EXPECT_FALSE(updater_->launcherUpdatePending);
         ExpectStatuses(std::vector<std::wstring>(s.statuses.begin(), s.statuses.end()));
+        const auto diary = ReadUpdateLogMessages();
+        auto line = diary.begin();
+        for (const char* expected : s.diary) {
+            line = std::find(line, diary.end(), expected);
+            ASSERT_NE(line, diary.end()) << "missing diary line " << expected;
+            ++line;
+        }
 
         if (s.nextRunDownloads) {
             SCOPED_TRACE("next run");
@@ -374,9 +282,9 @@ TEST_F(UpdateRunTest, StopsWithoutADialogWhenAProgramOfTheArchiveIsRunning) {
     ScopedCurrentDirectory cwd(game.path());
     NewServer();
     const std::wstring client = game.Child(L"VantoraOnlineClient.exe");
-    ASSERT_TRUE(CopyFileW(kRecorderPath, client.c_str(), FALSE));
-    HeldProgram running(client);
-    ASSERT_TRUE(running.running());
+    ASSERT_TRUE(InstallStandIn(game.path(), L"VantoraOnlineClient.exe"));
+    RunningProgram running(client);
+    ASSERT_TRUE(running.started());
     Serve("manifest.json", R"({"patches":[{"version":1,"zip":"patch_2.zip","created":2}]})");
     Serve("patch_2.zip", ZipBuilder()
                              .AddFile("data/new.dat", "new")
@@ -434,4 +342,29 @@ TEST_F(UpdateRunTest, HandsAStagedLauncherToTheSelfUpdater) {
                   (std::vector<std::wstring>{updaterPath, std::to_wstring(GetCurrentProcessId()),
                                              staging, game.path(), launcher}));
     }
+}
+
+TEST_F(UpdateRunTest, PatchesOlderThanAnAppliedFullStayOutWhenTheStampCannotBeWritten) {
+    TempFolder game(L" Game Folder");
+    ScopedCurrentDirectory cwd(game.path());
+    NewServer();
+    Serve("manifest.json", R"({"fulls":[{"version":"v10","zip":"full_10.zip","created":10}],
+                               "patches":[{"version":1,"zip":"patch_8.zip","created":8},
+                                          {"version":2,"zip":"patch_11.zip","created":11}]})");
+    for (const char* name : {"full_10", "patch_8", "patch_11"}) {
+        Serve(std::string(name) + ".zip", Archive(name));
+    }
+    ASSERT_TRUE(WriteBytes(L"version.txt", "0"));
+    {
+        // Another program holds "version.txt": it can be neither read (stamp 0) nor written.
+        UniqueFile held(CreateFileW(L"version.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(held);
+        EXPECT_TRUE(RunOnce());
+    }
+
+    EXPECT_EQ(ReadBytes(L"version.txt"), "0");
+    ExpectMatches(FetchedArchives(), {"full_10", "patch_11"});
+    EXPECT_FALSE(FileExists(L"data\\patch_8.txt"));
+    EXPECT_EQ(ReadBytes(L"data\\last.txt"), "patch_11");
 }

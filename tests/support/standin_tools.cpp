@@ -1,0 +1,71 @@
+#include "tests/support/standin_tools.h"
+
+#include "tests/support/temp_folder.h"
+
+bool InstallStandIn(const std::wstring& folder, const std::wstring& exeName) {
+    return CopyFileW(VANTORA_STANDIN_TOOL_PATH, (folder + L"\\" + exeName).c_str(), FALSE) != 0;
+}
+
+bool WriteStandInScript(const std::wstring& folder, const std::wstring& tool,
+                        const std::wstring& mode, const std::string& script) {
+    return WriteBytes(folder + L"\\" + tool + L"-" + mode + L".txt", script);
+}
+
+std::vector<StandInCall> StandInCalls(const std::wstring& folder, const std::wstring& tool) {
+    const std::string text = ReadBytes(folder + L"\\" + tool + L"-calls.txt");
+    std::vector<StandInCall> calls;
+    size_t start = 0;
+    for (size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', start)) {
+        const std::string line = text.substr(start, end - start);
+        const size_t tab = line.rfind('\t');
+        calls.push_back(
+            {line.substr(0, tab), tab == std::string::npos ? "" : line.substr(tab + 1)});
+        start = end + 1;
+    }
+    return calls;
+}
+
+ScopedEnvironmentVariable::ScopedEnvironmentVariable(const std::wstring& name,
+                                                     const std::wstring& value)
+    : name_(name) {
+    std::wstring buffer(32767, L'\0');
+    const DWORD length = GetEnvironmentVariableW(name.c_str(), &buffer[0], 32767);
+    hadValue_ = length > 0 && length < 32767;
+    if (hadValue_) {
+        previous_ = buffer.substr(0, length);
+    }
+    SetEnvironmentVariableW(name.c_str(), value.c_str());
+}
+
+ScopedEnvironmentVariable::~ScopedEnvironmentVariable() {
+    SetEnvironmentVariableW(name_.c_str(), hadValue_ ? previous_.c_str() : nullptr);
+}
+
+HeldProgram::HeldProgram(const std::wstring& programPath) {
+    std::wstring commandLine = L"\"" + programPath + L"\" --hold 60000";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (CreateProcessW(programPath.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
+                       CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
+        CloseHandle(process.hThread);
+        process_.reset(process.hProcess);
+        // Wait (bounded) until the system holds the program file.
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            UniqueFile probe(CreateFileW(programPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!probe) {
+                break;
+            }
+            probe.reset();
+            Sleep(50);
+        }
+    }
+}
+
+HeldProgram::~HeldProgram() {
+    if (process_) {
+        TerminateProcess(process_.get(), 0);
+        WaitForSingleObject(process_.get(), 10000);
+    }
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "common/win_handle.h"
+
+// Copies the stand-in tool into folder under exeName ("tar.exe",
+// "powershell.exe", or any program name). False when the copy failed.
+bool InstallStandIn(const std::wstring& folder, const std::wstring& exeName);
+
+// Writes the script that the stand-in named tool ("tar") plays when its
+// first argument is "-" + mode ("tf").
+bool WriteStandInScript(const std::wstring& folder, const std::wstring& tool,
+                        const std::wstring& mode, const std::string& script);
+
+// How the stand-in named tool was started, in order (UTF-8).
+struct StandInCall {
+    std::string commandLine;
+    std::string workingFolder;
+};
+std::vector<StandInCall> StandInCalls(const std::wstring& folder, const std::wstring& tool);
+
+// Sets an environment variable of the test process (inherited by the
+// programs it starts) and restores the old value when it goes away.
+class ScopedEnvironmentVariable {
+  public:
+    ScopedEnvironmentVariable(const std::wstring& name, const std::wstring& value);
+    ~ScopedEnvironmentVariable();
+    ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
+    ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;
+
+  private:
+    std::wstring name_;
+    std::wstring previous_;
+    bool hadValue_ = false;
+};
+
+// A running program: the stand-in started from programPath, which stays
+// alive until the object goes away (at most a minute), so that its file is in
+// use meanwhile.
+class HeldProgram {
+  public:
+    explicit HeldProgram(const std::wstring& programPath);
+    ~HeldProgram();
+    HeldProgram(const HeldProgram&) = delete;
+    HeldProgram& operator=(const HeldProgram&) = delete;
+
+    bool started() const { return static_cast<bool>(process_); }
+
+  private:
+    UniqueHandleKernel process_;
+};

@@ -1,0 +1,350 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/text.h"
+#include "tests/support/standin_tools.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/zip_builder.h"
+#include "tests/updater/log_reader.h"
+#include "updater/extract.h"
+#include "updater/updater.h"
+
+namespace {
+
+const char kWineReason[] = "Running under Wine. Using bundled miniz extractor.";
+
+// The game folder "game" inside a scratch folder is the current directory,
+// as in a real update run; the scratch folder around it shows whether
+// anything was written outside. Stand-ins for tar and PowerShell sit in the
+// game folder and record every call.
+class ExtractZipTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(CreateDirectoryW(game_.c_str(), nullptr));
+        inside_ = std::make_unique<ScopedCurrentDirectory>(game_);
+        ASSERT_TRUE(InstallStandIn(game_, L"tar.exe"));
+        ASSERT_TRUE(InstallStandIn(game_, L"powershell.exe"));
+        updater_.onStatus = [this](const std::wstring& text) { texts_.push_back(text); };
+        UseSystemTools(false);
+    }
+    void TearDown() override { inside_.reset(); }
+
+    // Off: the built-in reader as under Wine. On: the system tools road,
+    // with tools that succeed unless told otherwise.
+    void UseSystemTools(bool on) {
+        updater_.runsUnderWine = [on] { return !on; };
+        WriteStandInScript(game_, L"tar", L"tf", "lines 3 f\n");
+        WriteStandInScript(game_, L"tar", L"xvf", "lines 3 f\n");
+        WriteStandInScript(game_, L"tar", L"xf", "exit 0\n");
+        WriteStandInScript(game_, L"powershell", L"NoProfile", "exit 0\n");
+    }
+    void FailSystemTools() {
+        WriteStandInScript(game_, L"tar", L"tf", "exit 1\n");
+        WriteStandInScript(game_, L"tar", L"xf", "exit 1\n");
+        WriteStandInScript(game_, L"powershell", L"NoProfile", "exit 1\n");
+    }
+    bool ToolsWereStarted() const {
+        return !StandInCalls(game_, L"tar").empty() || !StandInCalls(game_, L"powershell").empty();
+    }
+    std::string Game(const std::wstring& relative) const {
+        return ReadBytes(game_ + L"\\" + relative);
+    }
+    bool HasLog(const std::string& line) const {
+        const std::vector<std::string> log = ReadUpdateLogMessages();
+        return std::find(log.begin(), log.end(), line) != log.end();
+    }
+
+    TempFolder folder_;
+    std::wstring game_ = folder_.Child(L"game");
+    std::unique_ptr<ScopedCurrentDirectory> inside_;
+    ScopedEnvironmentVariable path_{L"PATH", L"C:\\windows\\system32;C:\\windows"};
+    Updater updater_;
+    std::vector<std::wstring> texts_;
+};
+
+}  // namespace
+
+TEST_F(ExtractZipTest, BuiltInReaderWritesEveryEntryBelowTheDestination) {
+    ASSERT_TRUE(ZipBuilder()
+                    .AddFolder("maps/")
+                    .AddFile("data/sub/deep/a.dat", "deep")
+                    .AddFile("./lead/dot.txt", "dot")
+                    .AddFile("/root.txt", "root")
+                    .AddFile(".config/x", "config")
+                    .AddFile("caf\xE9.txt", "latin-1 name")
+                    .AddFile("\xD0\xBA\xD0\xB0\xD1\x80\xD1\x82\xD0\xB0/big.bin",
+                             std::string(600 * 1024, 'b'))
+                    .WriteTo(L"full.zip"));
+    ASSERT_TRUE(WriteBytes(game_ + L"\\root.txt", "an older root file"));
+    updater_.runsUnderWine = IsRunningUnderWine;  // the real check: the tests run under Wine
+
+    ASSERT_TRUE(updater_.ExtractZip(L"full.zip", L"."));
+    EXPECT_EQ(Game(L"data\\sub\\deep\\a.dat"), "deep");
+    EXPECT_EQ(Game(L"lead\\dot.txt"), "dot");
+    EXPECT_EQ(Game(L"root.txt"), "root");
+    EXPECT_EQ(Game(L"config\\x"), "config");
+    EXPECT_EQ(Game(L"caf\u00E9.txt"), "latin-1 name");
+    EXPECT_EQ(Game(L"\u043A\u0430\u0440\u0442\u0430\\big.bin"), std::string(600 * 1024, 'b'));
+    EXPECT_FALSE(updater_.launcherUpdatePending);
+    EXPECT_FALSE(ToolsWereStarted());
+    EXPECT_EQ(ReadUpdateLogMessages(),
+              (std::vector<std::string>{"Opening archive: full.zip", kWineReason}));
+    EXPECT_EQ(texts_.front(), L"Opening archive...");
+    EXPECT_EQ(texts_.back(), L"Extraction complete");
+}
+
+TEST_F(ExtractZipTest, BuiltInReaderReportsProgressPerEntry) {
+    ASSERT_TRUE(ZipBuilder()
+                    .AddFile("a", "1")
+                    .AddFile("b", "2")
+                    .AddFile("c", "3")
+                    .AddFile("d", "4")
+                    .WriteTo(L"patch.zip"));
+    ASSERT_TRUE(updater_.ExtractZip(L"patch.zip", L"."));
+    EXPECT_EQ(texts_, (std::vector<std::wstring>{L"Opening archive...", L"Extracting... 0%",
+                                                 L"Extracting... 25%", L"Extracting... 50%",
+                                                 L"Extracting... 75%", L"Extraction complete"}));
+
+    texts_.clear();
+    ASSERT_TRUE(ZipBuilder().WriteTo(L"patch.zip"));  // no entries at all
+    EXPECT_TRUE(updater_.ExtractZip(L"patch.zip", L"."));
+    EXPECT_EQ(texts_, (std::vector<std::wstring>{L"Opening archive...", L"Extraction complete"}));
+}
+
+TEST_F(ExtractZipTest, EachBuildStagesItsLauncherAndSkipsTheOtherBuildsFiles) {
+    const struct {
+        const VariantNames* names;
+        std::vector<std::wstring> staged;
+        std::vector<std::wstring> written;
+        std::vector<std::wstring> absent;
+        std::vector<std::string> skipped;
+    } cases[] = {
+        {&kX64VariantNames,
+         {L"Launcher\\Tessaly.exe"},
+         {L"data\\a.dat", L"Selvane.exe"},
+         {L"Launcher\\Tessaly.exe", L"x86\\TESSALY WIN7.EXE", L"selvane win7.exe"},
+         {"x86\\TESSALY WIN7.EXE", "selvane win7.exe"}},
+        {&kWin7VariantNames,
+         {L"x86\\TESSALY WIN7.EXE"},
+         {L"data\\a.dat", L"selvane win7.exe"},
+         {L"Launcher\\Tessaly.exe", L"x86\\TESSALY WIN7.EXE", L"Selvane.exe"},
+         {"Launcher\\Tessaly.exe", "Selvane.exe"}},
+    };
+    ASSERT_TRUE(ZipBuilder()
+                    .AddFile("data/a.dat", "a")
+                    .AddFile("Launcher/Tessaly.exe", "x64 launcher")
+                    .AddFile("x86/TESSALY WIN7.EXE", "win7 launcher")
+                    .AddFile("Selvane.exe", "x64 self-updater")
+                    .AddFile("selvane win7.exe", "win7 self-updater")
+                    .WriteTo(L"full.zip"));
+    for (const auto& c : cases) {
+        TempFolder destination;
+        Updater updater;
+        updater.variantNames = c.names;
+        updater.runsUnderWine = [] { return false; };  // the archive decides the road
+        DeleteFileW(L"updateerror.txt");
+
+        ASSERT_TRUE(updater.ExtractZip(L"full.zip", destination.path()));
+        EXPECT_TRUE(updater.launcherUpdatePending);
+        for (const std::wstring& name : c.staged) {
+            EXPECT_TRUE(FileExists(game_ + L"\\_launcher_self_update\\" + name));
+        }
+        for (const std::wstring& name : c.written) {
+            EXPECT_TRUE(FileExists(destination.Child(name)));
+        }
+        for (const std::wstring& name : c.absent) {
+            EXPECT_FALSE(FileExists(destination.Child(name)));
+        }
+        std::vector<std::string> log = {
+            "Opening archive: " + WideToUtf8(L"full.zip"),
+            "Archive contains launcher-managed artifacts. Using miniz filtering path."};
+        for (const std::string& name : c.skipped) {
+            log.push_back("Skipping incompatible launcher artifact from update package: " + name);
+        }
+        EXPECT_EQ(ReadUpdateLogMessages(), log);
+        EXPECT_FALSE(ToolsWereStarted());
+        ASSERT_TRUE(DeleteFileW((game_ + L"\\_launcher_self_update\\" + c.staged[0]).c_str()));
+    }
+}
+
+TEST_F(ExtractZipTest, ProgramInUseStopsTheUpdateBeforeAnythingIsWritten) {
+    ASSERT_TRUE(InstallStandIn(game_, L"VantoraOnlineClient.exe"));
+    const std::string before = Game(L"VantoraOnlineClient.exe");
+    ASSERT_TRUE(ZipBuilder()
+                    .AddFile("data/a.dat", "a")
+                    .AddFile("VantoraOnlineClient.exe", "new client")
+                    .WriteTo(L"full.zip"));
+    const std::wstring client = game_ + L"\\VantoraOnlineClient.exe";
+    for (bool systemTools : {false, true}) {
+        UseSystemTools(systemTools);
+        texts_.clear();
+        HeldProgram running(client);
+        ASSERT_TRUE(running.started());
+        EXPECT_FALSE(updater_.ExtractZip(L"full.zip", L"."));
+        EXPECT_TRUE(updater_.blockedByRunningExecutable);
+        EXPECT_EQ(updater_.runningExecutablePath, client);
+        EXPECT_EQ(texts_.back(), L"Update stopped. Close the running executable: " + client);
+        EXPECT_EQ(ReadUpdateLogMessages().back(),
+                  "Update stopped because target executable is running: " + WideToUtf8(client));
+        EXPECT_FALSE(FolderExists(game_ + L"\\data"));
+        EXPECT_FALSE(FileExists(L"failed_download.zip"));
+        EXPECT_FALSE(ToolsWereStarted());
+    }
+
+    // Closed: the next attempt clears the flags and writes everything.
+    UseSystemTools(false);
+    EXPECT_EQ(Game(L"VantoraOnlineClient.exe"), before);
+    ASSERT_TRUE(updater_.ExtractZip(L"full.zip", L"."));
+    EXPECT_FALSE(updater_.blockedByRunningExecutable);
+    EXPECT_TRUE(updater_.runningExecutablePath.empty());
+    EXPECT_EQ(Game(L"VantoraOnlineClient.exe"), "new client");
+}
+
+TEST_F(ExtractZipTest, ProgramStartedDuringExtractionStopsItAtThatEntry) {
+    ASSERT_TRUE(InstallStandIn(game_, L"Corvath.exe"));
+    ASSERT_TRUE(ZipBuilder()
+                    .AddFile("a.dat", "a")
+                    .AddFile("Corvath.exe", "new file-check tool")
+                    .AddFile("z.dat", "z")
+                    .WriteTo(L"patch.zip"));
+    const std::wstring tool = game_ + L"\\Corvath.exe";
+    std::unique_ptr<HeldProgram> running;
+    updater_.onStatus = [&](const std::wstring& text) {
+        texts_.push_back(text);
+        if (text == L"Extracting... 0%") {
+            running = std::make_unique<HeldProgram>(tool);
+        }
+    };
+    EXPECT_FALSE(updater_.ExtractZip(L"patch.zip", L"."));
+    ASSERT_TRUE(running && running->started());
+    EXPECT_TRUE(updater_.blockedByRunningExecutable);
+    EXPECT_EQ(updater_.runningExecutablePath, tool);
+    EXPECT_EQ(texts_.back(), L"Update stopped. Close the running executable: " + tool);
+    EXPECT_EQ(Game(L"a.dat"), "a");
+    EXPECT_FALSE(FileExists(game_ + L"\\z.dat"));
+    EXPECT_FALSE(FileExists(L"failed_download.zip"));
+}
+
+TEST_F(ExtractZipTest, ArchivesTheReaderCannotProcessAreKeptAsFailedDownload) {
+    const std::string valid = ZipBuilder().AddFile("a.dat", std::string(5000, 'a')).Build();
+    std::string damagedEntry = ZipBuilder().Add({"b.dat", std::string(64, 'b'), false}).Build();
+    damagedEntry[30 + 5 + 10] ^= 0x55;  // a byte of the stored data: the checksum fails
+
+    const struct {
+        const char* name;
+        std::string bytes;
+        bool systemTools;
+        std::vector<std::string> log;
+        const wchar_t* status;
+    } cases[] = {
+        {"truncated",
+         valid.substr(0, 100),
+         false,
+         {"Opening archive: patch.zip",
+          "Could not preflight archive for running executables with miniz.", kWineReason,
+          "Failed to open zip. Error 2: not a zip archive or archive damaged | File size: 100 "
+          "bytes"},
+         L"Failed to open zip"},
+        {"truncated, system tools",
+         valid.substr(0, 100),
+         true,
+         {"Opening archive: patch.zip",
+          "Could not preflight archive for running executables with miniz.",
+          "Archive entry paths could not be checked. Skipping native extraction.",
+          "Failed to open zip. Error 2: not a zip archive or archive damaged | File size: 100 "
+          "bytes"},
+         L"Failed to open zip"},
+        {"damaged entry",
+         damagedEntry,
+         false,
+         {"Opening archive: patch.zip", kWineReason,
+          "Failed to extract file: b.dat | miniz error 5: CRC-32 check failed"},
+         L"Failed file: b.dat"},
+    };
+    for (const auto& c : cases) {
+        UseSystemTools(c.systemTools);
+        DeleteFileW(L"updateerror.txt");
+        DeleteFileW(L"failed_download.zip");
+        ASSERT_TRUE(WriteBytes(L"patch.zip", c.bytes));
+        EXPECT_FALSE(updater_.ExtractZip(L"patch.zip", L".")) << c.name;
+        EXPECT_FALSE(updater_.blockedByRunningExecutable) << c.name;
+        EXPECT_EQ(ReadUpdateLogMessages(), c.log) << c.name;
+        EXPECT_EQ(texts_.back(), c.status) << c.name;
+        EXPECT_EQ(ReadBytes(L"failed_download.zip"), c.bytes) << c.name;
+        EXPECT_FALSE(FileExists(game_ + L"\\b.dat")) << c.name;
+        EXPECT_FALSE(ToolsWereStarted()) << c.name;
+    }
+
+    DeleteFileW(L"updateerror.txt");
+    EXPECT_FALSE(updater_.ExtractZip(L"missing.zip", L"."));
+    EXPECT_EQ(ReadUpdateLogMessages().back(),
+              "Failed to open zip. Error 1: file open failed | Could not query file size.");
+}
+
+TEST_F(ExtractZipTest, SystemToolsDoTheWorkUnlessTheyFail) {
+    ASSERT_TRUE(ZipBuilder().AddFile("data/a.dat", "a").WriteTo(L"full.zip"));
+    UseSystemTools(true);
+    ASSERT_TRUE(updater_.ExtractZip(L"full.zip", L"."));
+    // The stand-ins write nothing: the built-in reader did not run.
+    EXPECT_FALSE(FileExists(game_ + L"\\data\\a.dat"));
+    EXPECT_EQ(StandInCalls(game_, L"tar").size(), 2u);
+    EXPECT_EQ(texts_.back(), L"Extraction complete");
+
+    FailSystemTools();
+    DeleteFileW(L"updateerror.txt");
+    ASSERT_TRUE(updater_.ExtractZip(L"full.zip", L"."));
+    EXPECT_EQ(Game(L"data\\a.dat"), "a");
+    EXPECT_EQ(ReadUpdateLogMessages().back(), "Native extraction failed. Trying miniz fallback.");
+    EXPECT_EQ(texts_.back(), L"Extraction complete");
+}
+
+TEST_F(ExtractZipTest, EntriesThatLeaveTheirFolderAreRefusedOnEveryRoad) {
+    const char* const unsafeNames[] = {
+        "../evil.txt",     "data/../../evil.txt",     "data\\..\\..\\evil.txt",
+        "C:/evil.txt",     "//server/share/evil.txt",
+        "../Tessaly.exe",   // the staged launcher must stay in the staging folder
+        "sub/../../evil/",  // a folder entry would make tar create it
+    };
+    for (bool systemTools : {false, true}) {
+        for (const char* name : unsafeNames) {
+            const std::string label = std::string(name) + (systemTools ? " (tools)" : "");
+            UseSystemTools(systemTools);
+            DeleteFileW(L"tar-calls.txt");
+            DeleteFileW(L"updateerror.txt");
+            DeleteFileW(L"failed_download.zip");
+            texts_.clear();
+            ZipBuilder builder;
+            builder.AddFile("data/first.dat", "first");
+            if (name[std::strlen(name) - 1] == '/') {
+                builder.AddFolder(name);
+            } else {
+                builder.AddFile(name, "outside");
+            }
+            ASSERT_TRUE(builder.WriteTo(L"full.zip"));
+
+            EXPECT_FALSE(updater_.ExtractZip(L"full.zip", L".")) << label;
+            EXPECT_FALSE(updater_.blockedByRunningExecutable) << label;
+            EXPECT_EQ(texts_.back(), L"Failed file: " + ArchiveNameToWide(name)) << label;
+            EXPECT_EQ(ReadUpdateLogMessages(),
+                      (std::vector<std::string>{
+                          "Opening archive: full.zip",
+                          std::string("Refused archive entry that points outside the "
+                                      "destination folder: ") +
+                              name}))
+                << label;
+            EXPECT_EQ(ReadBytes(L"failed_download.zip"), ReadBytes(L"full.zip")) << label;
+            EXPECT_FALSE(FolderExists(game_ + L"\\data")) << label;
+            EXPECT_FALSE(ToolsWereStarted()) << label;
+            // The scratch folder around the game folder holds nothing else.
+            EXPECT_FALSE(FileExists(folder_.Child(L"evil.txt"))) << label;
+            EXPECT_FALSE(FolderExists(folder_.Child(L"evil"))) << label;
+            EXPECT_FALSE(FileExists(folder_.Child(L"Tessaly.exe"))) << label;
+        }
+    }
+}
