@@ -210,18 +210,24 @@ box_closed() {
     [ -z "$(message_box "$1")" ]
 }
 
-# answer_box CAPTION KEY: waits for the box and answers it with a key.
+# answer_box CAPTION KEY: waits for the box and answers it with a key. A box
+# that has only just appeared may not take input yet, so the key is sent
+# again (a few times, bounded) until the box is gone.
 answer_box() {
-    local id
+    local id attempt
     if ! wait_until 30 box_open "$1"; then
         fail "no message box \"$1\""
         return 1
     fi
-    id="$(message_box "$1")"
-    xdotool windowfocus --sync "$id" 2>/dev/null || true
-    sleep 0.3
-    xdotool key --clearmodifiers "$2"
-    wait_until 10 box_closed "$1" || fail "message box \"$1\" stayed open"
+    for attempt in 1 2 3 4 5; do
+        id="$(message_box "$1")"
+        [ -n "$id" ] || return 0
+        xdotool windowfocus --sync "$id" 2>/dev/null || true
+        sleep 0.3
+        xdotool key --clearmodifiers "$2"
+        wait_until 4 box_closed "$1" && return 0
+    done
+    fail "message box \"$1\" stayed open"
 }
 
 # The update run's own last line on standard output; "Ready to start." follows
