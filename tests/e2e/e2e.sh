@@ -205,7 +205,11 @@ scenario_wheel_and_drag() {
     drag "${BACKGROUND[@]}" 80 40
     origin="$(window_origin)"
     expect_eq "after a drag on the background" "$origin" "180 140"
-    screenshot moved >/dev/null
+    # The closed resolution list's entries are hidden: their column drags too.
+    drag 1010 150 -80 -40
+    origin="$(window_origin)"
+    expect_eq "after a drag on the closed resolution list" "$origin" "100 100"
+    screenshot dragged-back >/dev/null
 }
 
 # region_differs REFERENCE NAME X Y W H: a new screenshot NAME differs from
