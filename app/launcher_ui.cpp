@@ -2,6 +2,7 @@
 
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "ui/button.h"

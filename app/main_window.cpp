@@ -9,6 +9,7 @@
 #include "app/launcher_ui.h"
 #include "app/wheel_scroll.h"
 #include "ui/element.h"
+#include "ui/gdiplus_session.h"
 #include "ui/patch_notes_view.h"
 
 const wchar_t kLauncherWindowClass[] = L"VantoraLauncher";
@@ -19,21 +20,6 @@ constexpr int kWindowWidth = 1280;
 constexpr int kWindowHeight = 720;
 constexpr Gdiplus::ARGB kFallbackBackground = 0xFF0F0F0F;
 constexpr Gdiplus::ARGB kPanelFill = 0xB4000000;
-
-// GDI+ for the life of the program.
-class GdiplusScope {
-  public:
-    GdiplusScope() {
-        Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&token_, &input, nullptr);
-    }
-    ~GdiplusScope() { Gdiplus::GdiplusShutdown(token_); }
-    GdiplusScope(const GdiplusScope&) = delete;
-    GdiplusScope& operator=(const GdiplusScope&) = delete;
-
-  private:
-    ULONG_PTR token_ = 0;
-};
 
 void Invalidate(HWND window) {
     InvalidateRect(window, nullptr, FALSE);
@@ -190,7 +176,7 @@ HWND CreateLauncherWindow(HINSTANCE instance) {
 }
 
 int RunLauncher(HINSTANCE instance) {
-    GdiplusScope gdiplus;
+    GdiplusSession gdiplus;
     RegisterLauncherWindowClass(instance);
     HWND window = CreateLauncherWindow(instance);
     if (window == nullptr) {
