@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Start and update benchmarks of the whole launcher under Wine on a private
+# Xvfb display:
+#   bench/launcher_bench.sh BUILD_DIR [RUNS]
+# 1. first painted frame of the launcher against a minimal window program
+#    (bench/minimal_window.cpp), alternating runs, medians and ratio;
+# 2. the update of an empty game folder from one 256 MiB full archive on the
+#    loopback site, by the launcher against Updater::Run alone, medians,
+#    ratio and the launcher's peak working set.
+set -uo pipefail
+BUILD="$(cd "$1" && pwd)"
+RUNS="${2:-7}"
+SCENARIO=bench
+HERE="$(cd "$(dirname "$0")/../tests/e2e" && pwd)"
+RUN_FOLDER="$BUILD/bench-run"
+# shellcheck source=tests/e2e/e2e_lib.sh
+. "$HERE/e2e_lib.sh"
+
+exec 8>"${TMPDIR:-/tmp}/vantora-site-$SITE_PORT.lock"
+flock -w 900 8 || { echo "the site port stayed taken by another run" >&2; exit 1; }
+rm -rf "$RUN_FOLDER"
+mkdir -p "$RUN_FOLDER"
+trap cleanup EXIT
+start_display || exit 1
+z() { echo "Z:$1" | tr '/' '\\'; }
+
+echo "== first painted frame ($VARIANT, $RUNS runs each)"
+wine "$(z "$BUILD/bench/first_frame_bench.exe")" "$(z "$BUILD/$LAUNCHER_EXE")" \
+    "$(z "$BUILD/bench/minimal_window.exe")" "$RUNS" </dev/null 2>&1 | tr -d '\r'
+
+echo "== update from one 256 MiB full archive ($VARIANT, 3 runs each)"
+start_site --notes 9 --full 7 --big-full 256 || exit 1
+ls -l "$SITE/ClientUpdates/full_7.zip" | awk '{printf "archive: %.1f MiB\n", $5 / 1048576}'
+wine "$(z "$BUILD/bench/update_bench.exe")" "$(z "$BUILD/$LAUNCHER_EXE")" 7 3 </dev/null 2>&1 |
+    tr -d '\r'
