@@ -8,11 +8,6 @@ namespace {
 
 const wchar_t kBackupFolderName[] = L"_launcher_self_update_backup";
 
-bool IsTransientError(DWORD error) {
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
-           error == ERROR_LOCK_VIOLATION || error == ERROR_USER_MAPPED_FILE;
-}
-
 bool Exists(const std::wstring& path, DWORD* attributes) {
     *attributes = GetFileAttributesW(path.c_str());
     return *attributes != INVALID_FILE_ATTRIBUTES;
@@ -21,27 +16,6 @@ bool Exists(const std::wstring& path, DWORD* attributes) {
 std::wstring FirstComponent(const std::wstring& relative) {
     const size_t slash = relative.find(L'\\');
     return slash == std::wstring::npos ? relative : relative.substr(0, slash);
-}
-
-// Runs op until it succeeds, retrying while the failure is one that another
-// program's open handle causes. Leaves the last error in *error.
-template <typename Operation>
-bool WithRetry(const RetryPolicy& retry, const Diary& diary, const std::wstring& path, Operation op,
-               DWORD* error) {
-    for (int attempt = 1;; ++attempt) {
-        if (op()) {
-            *error = 0;
-            return true;
-        }
-        *error = GetLastError();
-        if (!IsTransientError(*error) || attempt >= retry.attempts) {
-            return false;
-        }
-        if (attempt == 1) {
-            diary.Write(L"File is in use, retrying: %s Win32=%lu", path.c_str(), *error);
-        }
-        Sleep(retry.pauseMilliseconds);
-    }
 }
 
 }  // namespace

@@ -6,15 +6,8 @@
 #include <vector>
 
 #include "selfupdate/diary.h"
+#include "selfupdate/retry.h"
 #include "selfupdate/staging_tree.h"
-
-// How often a file operation that failed because another program holds the
-// file (sharing violation, access denied, lock violation) is tried before it
-// counts as failed, and the pause between tries.
-struct RetryPolicy {
-    int attempts = 10;
-    DWORD pauseMilliseconds = 300;
-};
 
 // Puts the staged files at the same relative paths below the installation
 // folder, keeping a backup of every file it replaces, and takes everything

@@ -3,6 +3,8 @@
 #include "common/win_handle.h"
 #include "selfupdate/arguments.h"
 #include "selfupdate/diary.h"
+#include "selfupdate/file_swap.h"
+#include "selfupdate/retry.h"
 
 namespace {
 
@@ -82,6 +84,8 @@ int RunSelfUpdate(const std::vector<std::wstring>& arguments, const std::wstring
         return kSelfUpdateLauncherStillRunning;
     }
 
+    diary.Write(L"Launcher process %lu has ended.", args.launcherProcessId);
+
     StagedFileSwap swap(args.installFolder, args.stagingFolder, settings.retry, diary);
     bool started = false;
     if (!swap.Apply(args.staged)) {
@@ -98,7 +102,13 @@ int RunSelfUpdate(const std::vector<std::wstring>& arguments, const std::wstring
     }
     swap.DiscardBackups();
     std::wstring left;
-    if (!RemoveFolderTree(args.stagingFolder, &left, &error)) {
+    const auto removeStaging = [&] {
+        DWORD removeError = 0;
+        const bool removed = RemoveFolderTree(args.stagingFolder, &left, &removeError);
+        SetLastError(removeError);
+        return removed;
+    };
+    if (!WithRetry(settings.retry, diary, args.stagingFolder, removeStaging, &error)) {
         diary.Write(L"Could not remove the staging folder %s. Win32=%lu", left.c_str(), error);
     }
     diary.Write(L"Self-update finished. Replaced=%d Added=%d",

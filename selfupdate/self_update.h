@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "selfupdate/file_swap.h"
+#include "selfupdate/retry.h"
 
 // Exit codes of the self-updater.
 enum SelfUpdateExitCode : int {
