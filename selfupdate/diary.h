@@ -15,7 +15,6 @@ class Diary {
     void Write(const wchar_t* format, ...) const;
 
     const std::wstring& folder() const { return folder_; }
-    void set_folder(std::wstring folder) { folder_ = std::move(folder); }
 
   private:
     std::wstring folder_;
