@@ -1,7 +1,8 @@
 #include <windows.h>
 
-// Program entry. The launcher window is built on top of the library; until
-// then the program starts and ends without showing anything.
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    return 0;
+#include "app/main_window.h"
+
+// The launcher takes no command-line options.
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    return RunLauncher(instance);
 }

@@ -41,3 +41,27 @@ std::string AsciiLower(std::string text) {
     }
     return text;
 }
+
+std::wstring ArchiveNameToWide(const std::string& bytes) {
+    if (bytes.empty()) {
+        return std::wstring();
+    }
+    const int size = static_cast<int>(bytes.size());
+    const UINT pages[] = {CP_UTF8, CP_ACP};
+    for (UINT page : pages) {
+        const DWORD flags = MB_ERR_INVALID_CHARS;
+        const int length = MultiByteToWideChar(page, flags, bytes.data(), size, nullptr, 0);
+        if (length > 0) {
+            std::wstring wide(static_cast<size_t>(length), L'\0');
+            if (MultiByteToWideChar(page, flags, bytes.data(), size, &wide[0], length) == length) {
+                return wide;
+            }
+        }
+    }
+    std::wstring wide;
+    wide.reserve(bytes.size());
+    for (char c : bytes) {
+        wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
+    }
+    return wide;
+}

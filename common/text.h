@@ -11,3 +11,7 @@ std::string WideToUtf8(const std::wstring& wide);
 
 // Lower-cases the ASCII letters A to Z; every other byte stays as it is.
 std::string AsciiLower(std::string text);
+
+// Turns an archive entry name into UTF-16: as UTF-8 when the bytes are valid
+// UTF-8, else through the system's ANSI code page, else one unit per byte.
+std::wstring ArchiveNameToWide(const std::string& bytes);

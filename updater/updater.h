@@ -2,8 +2,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
 #include <string>
 #include <vector>
+
+#include "common/message_box.h"
+#include "updater/program_folder.h"
+#include "updater/variant_names.h"
 
 // Receives every user-visible status text of an update run.
 using StatusCallback = std::function<void(const std::wstring&)>;
@@ -23,6 +28,10 @@ struct UpdateManifest {
     std::vector<UpdatePackage> fulls;    // file order
 };
 
+// True when the program runs under Wine ("wine_get_version" is exported by
+// ntdll.dll), where the system tools are not tried.
+bool IsRunningUnderWine();
+
 // The update engine: one object per run, filled in by its creator before Run.
 // The flags tell the caller why a run stopped.
 class Updater {
@@ -35,11 +44,53 @@ class Updater {
     std::wstring runningExecutablePath;
     std::wstring selfUpdateFolder = L"_launcher_self_update";
 
+    // Which launcher build's artifact rules ExtractZip applies, and how it
+    // tells that it runs under Wine. Tests replace them; the defaults are
+    // this build's names and the real check.
+    const VariantNames* variantNames = &CurrentVariantNames();
+    std::function<bool()> runsUnderWine = IsRunningUnderWine;
+
     // Fetches url with an HTTP GET into targetPath, through targetPath +
     // ".download"; true only when targetPath holds the complete body.
     bool DownloadFile(const std::wstring& url, const std::wstring& targetPath);
 
+    // Unpacks archivePath below destination: through the system tools, or
+    // entry by entry with the built-in reader under Wine, for archives that
+    // carry launcher programs, and when the tools fail. True when every entry
+    // was written (this build's launcher below selfUpdateFolder). False when
+    // the archive was refused or could not be processed;
+    // blockedByRunningExecutable tells when a program in use was the cause.
+    bool ExtractZip(const std::wstring& archivePath, const std::wstring& destination);
+
+    // --- The run, extraction failures and the self-update hand-off ---------------
+
+    // Downloads the manifest and applies every due full archive, then every
+    // due patch, recording each stamp in "version.txt"; starts the
+    // self-updater when an archive carried this build's launcher. True when
+    // the game folder is current (launcherUpdatePending: the launcher must
+    // now exit); false when the run stopped, the flags telling why.
+    bool Run();
+    // Apply every package of the manifest's fulls (patches) newer than
+    // currentStamp, oldest first. False stops the run.
+    bool ApplyFullUpdates(const UpdateManifest& manifest, const std::string& currentStamp);
+    bool ApplyPatchUpdates(const UpdateManifest& manifest, const std::string& currentStamp);
+    // Records stamp as applied and asks the user to retry, to go on after a
+    // manual extraction, or to stop. True: the run may go on.
+    bool HandleExtractionFailure(const std::wstring& archivePath, const std::wstring& destination,
+                                 const std::string& stamp);
+    // Starts the self-updater beside the launcher without waiting for it.
+    bool RunSelfUpdater();
+
+    // Where the run meets the desktop; tests replace these.
+    MessageBoxFunction showMessageBox = SystemMessageBox;          // the extraction-failure dialog
+    ModuleFileNameFunction moduleFileName = SystemModuleFileName;  // the launcher's own file
+    std::wostream* console = nullptr;  // run progress lines; null: the wide standard output
+
   private:
+    bool ExtractWithBuiltInReader(const std::wstring& archivePath, const std::wstring& destination);
+    bool RefuseUnsafeEntry(const std::wstring& archivePath, const std::string& entryName);
+    void StopForRunningExecutable(const std::wstring& path);
+
     void ReportStatus(const std::wstring& text) const {
         if (onStatus) {
             onStatus(text);

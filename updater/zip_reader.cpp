@@ -7,6 +7,7 @@
 #include <iowin32.h>
 
 #include "common/text.h"
+#include "updater/file_replace.h"
 
 namespace {
 
@@ -71,6 +72,24 @@ bool EntryFileTime(const unz_file_info64& info, FILETIME& out) {
            FileTimeToSystemTime(&dosTime, &local) &&
            TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) &&
            SystemTimeToFileTime(&utc, &out);
+}
+
+// Puts the verified entry at `partPath` in place of `target`. A target that
+// another program holds without delete sharing cannot be replaced; when it
+// can still be written, the verified bytes are copied into it instead.
+int ReplaceTarget(const std::wstring& partPath, const std::wstring& target,
+                  const FILETIME* modified) {
+    DWORD error = ERROR_SUCCESS;
+    if (MoveOverTarget(partPath, target, error)) {
+        return kZipOk;
+    }
+    if (!IsSharingError(error) || GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        return kZipFileReplaceFailed;
+    }
+    if (CopyIntoExistingFile(partPath, target, modified, error)) {
+        return kZipOk;
+    }
+    return kZipFileReplaceFailed;
 }
 
 }  // namespace
@@ -229,11 +248,14 @@ bool ZipReader::ExtractToFile(int index, const std::wstring& path) {
         return Fail(kZipEntryDamaged);
     }
 
-    const std::wstring partPath = path + L".partial";
+    // The entry goes to a fresh file beside the target and replaces it only
+    // when complete and verified.
+    std::wstring partPath;
     int error = kZipOk;
+    FILETIME modified;
+    const bool hasTime = EntryFileTime(info, modified);
     {
-        UniqueFile file(CreateFileW(partPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        UniqueFile file = CreateTempFileBeside(path, partPath);
         if (!file) {
             unzCloseCurrentFile(archive_.get());
             return Fail(kZipFileCreateFailed);
@@ -262,18 +284,13 @@ bool ZipReader::ExtractToFile(int index, const std::wstring& path) {
         } else if (error == kZipOk && closeResult != UNZ_OK) {
             error = kZipEntryDamaged;
         }
-        FILETIME modified;
-        if (error == kZipOk && EntryFileTime(info, modified)) {
+        if (error == kZipOk && hasTime) {
             SetFileTime(file.get(), nullptr, nullptr, &modified);
         }
     }
-    if (error == kZipOk && !MoveFileExW(partPath.c_str(), path.c_str(),
-                                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        error = kZipFileReplaceFailed;
+    if (error == kZipOk) {
+        error = ReplaceTarget(partPath, path, hasTime ? &modified : nullptr);
     }
-    if (error != kZipOk) {
-        DeleteFileW(partPath.c_str());
-        return Fail(error);
-    }
-    return true;
+    DeleteFileW(partPath.c_str());
+    return error == kZipOk ? true : Fail(error);
 }

@@ -54,9 +54,12 @@ class ZipReader {
     bool GetEntryStat(int index, ZipEntryStat& stat);
 
     // Writes entry `index` to path, replacing an existing file, and gives the
-    // file the entry's modification time. The entry is written beside the
-    // target first and moved over it only when complete and verified, so a
-    // damaged entry never destroys the file it would have replaced.
+    // file the entry's modification time. The entry is written to a fresh
+    // temporary file beside the target first and moved over it only when
+    // complete and verified, so a damaged entry never touches the file it
+    // would have replaced. A target held for a moment by another program is
+    // tried again briefly; one that can be written but not replaced receives
+    // the verified bytes in place.
     bool ExtractToFile(int index, const std::wstring& path);
 
     // The code of the last failure, cleared by reading it.

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <thread>
+#include <vector>
+
 #include "common/text.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/zip_builder.h"
@@ -16,6 +19,23 @@ class ZipReaderTest : public ::testing::Test {
 
     std::string Utf8(const std::wstring& path) const { return WideToUtf8(path); }
 };
+
+// Names of the files in a folder.
+std::vector<std::wstring> FolderNames(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            names.push_back(data.cFileName);
+        }
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return names;
+}
 
 FILETIME LastWriteTime(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data = {};
@@ -76,6 +96,8 @@ TEST_F(ZipReaderTest, ExtractsEntriesReplacingFilesAndKeepingTheirTime) {
     ASSERT_TRUE(builder.WriteTo(archive));
     const std::wstring target = folder_.Child(L"\u00E9t\u00E9.txt");
     ASSERT_TRUE(WriteBytes(target, "an older and longer version of the file"));
+    // A game file whose name is the target's plus a suffix is no scratch file.
+    ASSERT_TRUE(WriteBytes(target + L".partial", "a game file"));
 
     ZipReader reader;
     ASSERT_TRUE(reader.Open(Utf8(archive)));
@@ -86,7 +108,8 @@ TEST_F(ZipReaderTest, ExtractsEntriesReplacingFilesAndKeepingTheirTime) {
 
     EXPECT_EQ(ReadBytes(target), "stored bytes");
     EXPECT_EQ(ReadBytes(folder_.Child(L"big.bin")), std::string(3 * 1024 * 1024, 'z') + "end");
-    EXPECT_FALSE(FileExists(target + L".partial"));
+    EXPECT_EQ(ReadBytes(target + L".partial"), "a game file");
+    EXPECT_EQ(FolderNames(folder_.path()).size(), 4u);  // nothing left beside them
 
     // The entry's local time, read back with the offset of its own date.
     FILETIME utc = LastWriteTime(target);
@@ -121,7 +144,7 @@ TEST_F(ZipReaderTest, DamagedEntryLeavesTheExistingFileAsItWas) {
     EXPECT_FALSE(reader.ExtractToFile(0, target));
     EXPECT_EQ(reader.TakeLastError(), kZipCrcMismatch);
     EXPECT_EQ(ReadBytes(target), "good old data");
-    EXPECT_FALSE(FileExists(target + L".partial"));
+    EXPECT_EQ(FolderNames(folder_.path()).size(), 2u);  // the archive and the target
 }
 
 TEST_F(ZipReaderTest, OutputThatCannotBeCreatedOrReplacedIsReported) {
@@ -133,20 +156,51 @@ TEST_F(ZipReaderTest, OutputThatCannotBeCreatedOrReplacedIsReported) {
     EXPECT_EQ(reader.TakeLastError(), kZipFileCreateFailed);
     EXPECT_STREQ(ZipErrorText(kZipFileCreateFailed), "file create failed");
 
-    // A file held open without delete sharing (a running program, say) stays
-    // as it is, and nothing is left beside it.
-    const std::wstring target = folder_.Child(L"in-use.exe");
-    ASSERT_TRUE(WriteBytes(target, "running"));
-    {
-        UniqueFile holder(CreateFileW(target.c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Another program holds the target without delete sharing, so it cannot
+    // be replaced: a running program (no write sharing either) for good, a
+    // scanner that lets writers in, or either only for a moment.
+    struct Case {
+        const wchar_t* name;
+        DWORD sharing;
+        bool letsGo;
+        bool extracted;
+    };
+    const Case cases[] = {
+        {L"running.exe", FILE_SHARE_READ, false, false},
+        {L"scanned.dat", FILE_SHARE_READ | FILE_SHARE_WRITE, false, true},
+        {L"indexed.dat", FILE_SHARE_READ, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(WideToUtf8(c.name));
+        const std::wstring target = folder_.Child(c.name);
+        ASSERT_TRUE(WriteBytes(target, "old contents"));
+        UniqueFile holder(CreateFileW(target.c_str(), GENERIC_READ, c.sharing, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(holder);
-        EXPECT_FALSE(reader.ExtractToFile(0, target));
-        EXPECT_EQ(reader.TakeLastError(), kZipFileReplaceFailed);
+        std::thread release;
+        if (c.letsGo) {
+            // Lets go shortly after the reader has its verified copy ready.
+            release = std::thread([&] {
+                const DWORD start = GetTickCount();
+                while (FolderNames(folder_.path()).size() < 3 && GetTickCount() - start < 5000) {
+                    Sleep(5);
+                }
+                Sleep(50);
+                holder.reset();
+            });
+        }
+        const bool extracted = reader.ExtractToFile(0, target);
+        const int error = reader.TakeLastError();
+        if (release.joinable()) {
+            release.join();
+        }
+        holder.reset();
+        EXPECT_EQ(extracted, c.extracted);
+        EXPECT_EQ(error, c.extracted ? kZipOk : kZipFileReplaceFailed);
+        EXPECT_EQ(ReadBytes(target), c.extracted ? "new" : "old contents");
+        EXPECT_EQ(FolderNames(folder_.path()).size(), 2u) << "left beside the target";
+        DeleteFileW(target.c_str());
     }
-    EXPECT_EQ(ReadBytes(target), "running");
-    EXPECT_FALSE(FileExists(target + L".partial"));
 }
 
 TEST_F(ZipReaderTest, TruncatedMissingAndForeignFilesDoNotOpen) {

@@ -1,0 +1,42 @@
+#include <memory>
+#include <string>
+
+#include "app/background_work.h"
+#include "app/launcher_ui.h"
+
+namespace {
+
+// What the worker thread reads: copies taken before it starts.
+struct WorkerContext {
+    HWND window;
+    std::wstring gameDirectory;
+    BackgroundWorkHooks hooks;
+};
+
+DWORD WINAPI WorkerProcedure(LPVOID parameter) {
+    std::unique_ptr<WorkerContext> context(static_cast<WorkerContext*>(parameter));
+    RunBackgroundWork(context->window, context->gameDirectory, context->hooks);
+    return 0;
+}
+
+}  // namespace
+
+void LauncherUI::StartBackgroundWork() {
+    BackgroundWorkHooks hooks = BackgroundWorkHooks::ForWindow(window);
+    if (workHooks.fetchPage) {
+        hooks.fetchPage = workHooks.fetchPage;
+    }
+    if (workHooks.runUpdate) {
+        hooks.runUpdate = workHooks.runUpdate;
+    }
+    if (workHooks.post) {
+        hooks.post = workHooks.post;
+    }
+    hooks.messageBox = workHooks.messageBox ? workHooks.messageBox : messageBox;
+    auto context = std::make_unique<WorkerContext>(WorkerContext{window, gameDirectory, hooks});
+    HANDLE thread = CreateThread(nullptr, 0, WorkerProcedure, context.get(), 0, nullptr);
+    if (thread != nullptr) {
+        context.release();
+        CloseHandle(thread);
+    }
+}

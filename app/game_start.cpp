@@ -1,0 +1,57 @@
+#include <shlwapi.h>
+
+#include <vector>
+
+#include "app/launcher_ui.h"
+#include "common/win_handle.h"
+
+namespace {
+
+constexpr wchar_t kClientProgram[] = L"VantoraOnlineClient.exe";
+
+}  // namespace
+
+void LauncherUI::StartGame() {
+    bool closeAfterStart = true;
+    if (!updateFinished) {
+        const int answer = messageBox(window,
+                                      L"The update is not finished yet. Starting the game now "
+                                      L"might lead to issues later on.",
+                                      L"Warning", MB_YESNO | MB_ICONWARNING);
+        if (answer != IDYES) {
+            return;
+        }
+        closeAfterStart = false;
+    }
+    std::wstring error;
+    if (!EnsureUserSetupIni(LegacySetupIniPath(), &error, userFolder)) {
+        messageBox(window, error, L"Vantora Launcher", MB_ICONERROR);
+        return;
+    }
+    userSetupIniPath = GetUserSetupIniPath(userFolder);
+    LaunchGameExecutable(kClientProgram, closeAfterStart);
+}
+
+void LauncherUI::LaunchGameExecutable(const std::wstring& exeName, bool closeLauncherOnSuccess) {
+    const std::wstring path = gameDirectory + exeName;
+    if (!PathFileExistsW(path.c_str())) {
+        messageBox(window, exeName + L" not found.", L"Vantora Launcher", MB_ICONERROR);
+        return;
+    }
+    const std::wstring commandLine = L"\"" + path + L"\"";
+    std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
+    buffer.push_back(L'\0');
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        gameDirectory.c_str(), &startup, &process)) {
+        messageBox(window, L"Failed to start " + exeName + L".", L"Vantora Launcher", MB_ICONERROR);
+        return;
+    }
+    UniqueHandleKernel(process.hThread).reset();
+    UniqueHandleKernel(process.hProcess).reset();
+    if (closeLauncherOnSuccess) {
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    }
+}

@@ -1,0 +1,190 @@
+#include "app/launcher_ui.h"
+
+#include <shlwapi.h>
+
+#include <utility>
+
+#include "ui/button.h"
+#include "ui/icon_button.h"
+#include "ui/images.h"
+#include "ui/label.h"
+#include "ui/patch_notes_view.h"
+#include "ui/progress_bar.h"
+
+namespace {
+
+constexpr size_t kModulePathLength = 260;
+
+RECT Rect(LONG left, LONG top, LONG right, LONG bottom) {
+    return RECT{left, top, right, bottom};
+}
+
+}  // namespace
+
+LauncherUI::LauncherUI() = default;
+LauncherUI::~LauncherUI() = default;
+
+std::wstring GameDirectoryOf(const std::wstring& programPath) {
+    std::wstring buffer = programPath;
+    buffer.resize(std::max(buffer.size(), kModulePathLength) + 1, L'\0');
+    PathRemoveFileSpecW(&buffer[0]);
+    std::wstring folder(buffer.c_str());
+    if (!folder.empty() && folder.back() != L'\\') {
+        folder += L'\\';
+    }
+    return folder;
+}
+
+LauncherUI& TheLauncher() {
+    static LauncherUI launcher;
+    return launcher;
+}
+
+template <typename Element>
+Element* LauncherUI::Add(std::unique_ptr<Element> element) {
+    Element* raw = element.get();
+    elements.push_back(raw);
+    ownedElements_.push_back(std::move(element));
+    return raw;
+}
+
+void LauncherUI::Initialize(HWND mainWindow) {
+    wchar_t modulePath[kModulePathLength] = {};
+    GetModuleFileNameW(nullptr, modulePath, kModulePathLength);
+    Initialize(mainWindow, GameDirectoryOf(modulePath));
+}
+
+void LauncherUI::Initialize(HWND mainWindow, const std::wstring& gameFolder) {
+    window = mainWindow;
+    gameDirectory = gameFolder;
+    // The update engine resolves its files against the current directory; a
+    // shortcut or a scheduled task may start the launcher somewhere else.
+    if (!gameDirectory.empty()) {
+        SetCurrentDirectoryW(gameDirectory.c_str());
+    }
+    userSetupIniPath = GetUserSetupIniPath(userFolder);
+    std::wstring iniError;
+    const bool iniOk = EnsureUserSetupIni(LegacySetupIniPath(), &iniError, userFolder);
+
+    backgroundImage = LoadResourceImage(kBackgroundImageId);
+    loginIcon = LoadResourceImage(kLoginIconId);
+    discordIcon = LoadResourceImage(kDiscordIconId);
+    settingsIcon = LoadResourceImage(kSettingsIconId);
+    facebookIcon = LoadResourceImage(kFacebookIconId);
+    eulaIcon = LoadResourceImage(kEulaIconId);
+
+    CreateElements(iniOk);
+
+    if (!iniOk) {
+        SetStatus(iniError);
+    }
+    StartBackgroundWork();
+}
+
+void LauncherUI::CreateElements(bool iniOk) {
+    titleLabel = Add(std::make_unique<UILabel>(Rect(100, 88, 680, 122), L"LATEST PATCH NOTES"));
+    titleLabel->fontSize = 22.0f;
+
+    auto view = std::make_unique<UIPatchNotes>(Rect(90, 130, 740, 570));
+    view->blocks.push_back(MessageBlock(L"Loading patch notes..."));
+    view->window = window;
+    patchNotesView = Add(std::move(view));
+
+    statusLabel =
+        Add(std::make_unique<UILabel>(Rect(90, 615, 700, 640), L"Initializing launcher..."));
+    progressBar = Add(std::make_unique<UIProgressBar>(Rect(90, 650, 700, 670)));
+    startButton = Add(std::make_unique<UIButton>(Rect(790, 635, 1050, 685), L"START GAME",
+                                                 [this] { StartGame(); }));
+
+    const std::function<void()> linkActions[] = {
+        [this] { openLink(LoginPageUrl()); },
+        [this] { openLink(DiscordInviteUrl()); },
+        [this] { OpenClientSettings(); },
+        [this] { openLink(FacebookPageUrl()); },
+        [this] { openLink(gameDirectory + L"eula.txt"); },
+    };
+    Gdiplus::Image* const icons[] = {loginIcon.get(), discordIcon.get(), settingsIcon.get(),
+                                     facebookIcon.get(), eulaIcon.get()};
+    for (int i = 0; i < 5; ++i) {
+        const LONG left = 10 + 60 * i;
+        Add(std::make_unique<UIIconButton>(Rect(left, 10, left + 48, 58), icons[i],
+                                           linkActions[i]));
+    }
+
+    struct OptionButton {
+        RECT rect;
+        const wchar_t* caption;
+        void (LauncherUI::*action)(bool);
+        bool flag;
+    };
+    const OptionButton optionButtons[] = {
+        {Rect(790, 485, 910, 523), L"Classic UI", &LauncherUI::SwitchInterfaceSet, false},
+        {Rect(930, 485, 1050, 523), L"Vantora UI", &LauncherUI::SwitchInterfaceSet, true},
+        {Rect(790, 535, 910, 573), L"Low Skill FX", &LauncherUI::SetSkillEffectQuality, false},
+        {Rect(930, 535, 1050, 573), L"High Skill FX", &LauncherUI::SetSkillEffectQuality, true},
+    };
+    for (const OptionButton& option : optionButtons) {
+        const auto action = option.action;
+        const bool flag = option.flag;
+        Add(std::make_unique<UIButton>(option.rect, option.caption,
+                                       [this, action, flag] { (this->*action)(flag); }));
+    }
+
+    const std::wstring iniPath = iniOk ? userSetupIniPath : LegacySetupIniPath();
+    int32_t width = 0;
+    int32_t height = 0;
+    ReadClientResolution(iniPath, &width, &height);
+    const ResolutionOption& current = ResolutionAt(SelectResolutionRow(width, height));
+    resolutionButton = Add(std::make_unique<UIButton>(Rect(950, 20, 1070, 52), current.label,
+                                                      [this] { ToggleResolutionList(); }));
+    for (size_t row = 0; row < kResolutionOptionCount; ++row) {
+        const ResolutionOption option = ResolutionAt(row);
+        const LONG top = 62 + 30 * static_cast<LONG>(row);
+        auto entry = std::make_unique<UIButton>(Rect(950, top, 1070, top + 30), option.label,
+                                                [this, option] { ChooseResolution(option); });
+        entry->visible = false;
+        resolutionOptions.push_back(Add(std::move(entry)));
+    }
+
+    closeButton = Add(std::make_unique<UIButton>(Rect(1180, 20, 1240, 60), L"X",
+                                                 [this] { DestroyWindow(window); }));
+}
+
+void LauncherUI::ToggleResolutionList() {
+    resolutionListOpen = !resolutionListOpen;
+    for (UIButton* entry : resolutionOptions) {
+        entry->visible = resolutionListOpen;
+    }
+    InvalidateRect(window, nullptr, FALSE);
+}
+
+void LauncherUI::ChooseResolution(const ResolutionOption& option) {
+    if (resolutionButton != nullptr) {
+        resolutionButton->text = option.label;
+    }
+    resolutionListOpen = false;
+    for (UIButton* entry : resolutionOptions) {
+        entry->visible = false;
+    }
+    InvalidateRect(window, nullptr, FALSE);
+    SetScreenResolution(option.width, option.height);
+}
+
+void LauncherUI::ReleaseScreen() {
+    elements.clear();
+    resolutionOptions.clear();
+    startButton = nullptr;
+    titleLabel = nullptr;
+    statusLabel = nullptr;
+    progressBar = nullptr;
+    closeButton = nullptr;
+    patchNotesView = nullptr;
+    resolutionButton = nullptr;
+    ownedElements_.clear();
+    backgroundImage.reset();
+    loginIcon.reset();
+    discordIcon.reset();
+    settingsIcon.reset();
+    facebookIcon.reset();
+    eulaIcon.reset();
+}

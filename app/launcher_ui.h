@@ -1,0 +1,113 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/background_work.h"
+#include "app/links.h"
+#include "app/resolution.h"
+#include "common/message_box.h"
+#include "settings/user_ini.h"
+
+namespace Gdiplus {
+class Image;
+}
+class UIElement;
+class UIButton;
+class UILabel;
+class UIProgressBar;
+class UIPatchNotes;
+
+// Runs the client settings window modally over owner; true when it saved.
+using SettingsWindowFunction = std::function<bool(HWND owner, const std::wstring& userIniPath,
+                                                  const std::wstring& legacyIniPath)>;
+
+// The launcher's controller: the screen's elements, the game folder, and
+// what the buttons, the background worker and the window messages do.
+class LauncherUI {
+  public:
+    LauncherUI();
+    ~LauncherUI();
+    LauncherUI(const LauncherUI&) = delete;
+    LauncherUI& operator=(const LauncherUI&) = delete;
+
+    // Builds the screen for the new main window and starts the background work.
+    void Initialize(HWND window);
+    // The same with the game folder given (the folder of the running program
+    // in Initialize(HWND)); it must end with a backslash.
+    void Initialize(HWND window, const std::wstring& gameFolder);
+
+    // Starts the worker thread once; it runs detached.
+    void StartBackgroundWork();
+
+    // Shows text on the status line; a progress text also moves the bar.
+    void SetStatus(const std::wstring& text);
+    // Handlers of the worker's messages; each takes over the message's payload.
+    void OnStatusMessage(LPARAM payload);
+    void OnPatchNotesMessage(LPARAM payload);
+    void OnReadyMessage();
+
+    void StartGame();
+    void LaunchGameExecutable(const std::wstring& exeName, bool closeLauncherOnSuccess);
+
+    void SwitchInterfaceSet(bool vantoraSet);
+    void SetSkillEffectQuality(bool high);
+    void SetScreenResolution(int32_t width, int32_t height);
+    void OpenClientSettings();
+
+    // Opens or closes the resolution list; choosing row closes it and applies it.
+    void ToggleResolutionList();
+    void ChooseResolution(const ResolutionOption& option);
+
+    // Releases the elements and pictures; called before GDI+ shuts down.
+    void ReleaseScreen();
+
+    std::vector<UIElement*> elements;
+    UIButton* startButton = nullptr;
+    UILabel* titleLabel = nullptr;
+    UILabel* statusLabel = nullptr;
+    UIProgressBar* progressBar = nullptr;
+    UIButton* closeButton = nullptr;
+    UIPatchNotes* patchNotesView = nullptr;
+    HWND window = nullptr;
+    std::wstring gameDirectory;
+    std::wstring userSetupIniPath;
+    bool updateFinished = false;
+    bool resolutionListOpen = false;
+    std::unique_ptr<Gdiplus::Image> backgroundImage;
+    std::unique_ptr<Gdiplus::Image> loginIcon;
+    std::unique_ptr<Gdiplus::Image> discordIcon;
+    std::unique_ptr<Gdiplus::Image> settingsIcon;
+    std::unique_ptr<Gdiplus::Image> facebookIcon;
+    std::unique_ptr<Gdiplus::Image> eulaIcon;
+    UIButton* resolutionButton = nullptr;
+    std::vector<UIButton*> resolutionOptions;
+
+    // Where the launcher meets the user and the system; tests replace them.
+    MessageBoxFunction messageBox = SystemMessageBox;
+    UserFolderFunction userFolder = GetUserDataFolder;
+    SettingsWindowFunction settingsWindow;  // empty: the real settings window
+    std::function<void(const std::wstring&)> openLink = OpenWithShell;
+    BackgroundWorkHooks workHooks;
+
+  private:
+    // Takes ownership of element and appends it to elements.
+    template <typename Element>
+    Element* Add(std::unique_ptr<Element> element);
+    void CreateElements(bool iniOk);
+    std::wstring LegacySetupIniPath() const { return gameDirectory + L"setup.ini"; }
+
+    std::vector<std::unique_ptr<UIElement>> ownedElements_;
+};
+
+// The launcher folder of a program path: its folder with a trailing
+// backslash ("C:\Games\Tessaly.exe" gives "C:\Games\", "C:\Tessaly.exe" "C:\").
+std::wstring GameDirectoryOf(const std::wstring& programPath);
+
+// The one controller of the process.
+LauncherUI& TheLauncher();

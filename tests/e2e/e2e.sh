@@ -1,0 +1,250 @@
+#!/usr/bin/env bash
+# End-to-end runs of the real launcher under Wine on a private X display:
+#   e2e.sh BUILD_DIR SCENARIO
+# Each scenario is one function below (scenario_NAME); it builds its own game
+# web site and game folder under BUILD_DIR/e2e/NAME and leaves screenshots in
+# BUILD_DIR/screenshots. Prints "E2E PASSED" only when every check held.
+set -uo pipefail
+BUILD="$(cd "$1" && pwd)"
+SCENARIO="$2"
+HERE="$(cd "$(dirname "$0")" && pwd)"
+# shellcheck source=tests/e2e/e2e_lib.sh
+. "$HERE/e2e_lib.sh"
+
+# Client coordinates of the launcher screen.
+START_BUTTON=(920 660)
+CLOSE_BUTTON=(1210 40)
+PATCH_NOTES=(400 350)
+BACKGROUND=(1150 400)
+STATUS_LINE=(300 627)
+PROGRESS_END=(695 660)
+BAR_FILL=00a0dc
+FIRST_PICTURE=ff00ff  # the newest note's picture (make_site.py)
+
+progress_full() {
+    local shot="$WORK/probe.png"
+    import -window root -crop "1x1+$((100 + PROGRESS_END[0]))+$((100 + PROGRESS_END[1]))" +repage \
+        "$shot" 2>/dev/null && [ "$(pixel "$shot" 0 0)" = "$BAR_FILL" ]
+}
+
+# wait_ready: the ready state shows as the full progress bar.
+wait_ready() {
+    wait_until 60 progress_full || fail "the progress bar never filled"
+}
+
+expect_client_started_and_launcher_closed() {
+    click "${START_BUTTON[@]}"
+    wait_until 20 has_run VantoraOnlineClient.exe || fail "the game client did not start"
+    local run
+    run="$(runs_of VantoraOnlineClient.exe | head -n 1)"
+    expect_eq "client folder" "$(echo "$run" | cut -f2)" "$(windows_game_folder)"
+    expect_eq "client command line" "$(echo "$run" | cut -f3)" \
+        "\"$(windows_game_folder)\\VantoraOnlineClient.exe\""
+    wait_until 20 launcher_exited || fail "the launcher stayed open after the game started"
+}
+
+# A full archive and two patches, patch notes with pictures, then START GAME.
+scenario_full_update() {
+    start_site --notes 12 --full 100 --patch 101 --patch 102 || return
+    prepare_game
+    start_launcher || return
+    wait_until 90 version_is 102 || fail "version.txt did not reach 102"
+    wait_until 30 update_finished || fail "the update run did not finish"
+    sleep 1
+    wait_ready
+    local shot
+    shot="$(screenshot ready)"
+    expect_eq "progress bar end" "$(pixel "$shot" "${PROGRESS_END[@]}")" "$BAR_FILL"
+    local picture
+    picture="$(count_colour "$shot" 90 130 650 440 "$FIRST_PICTURE")"
+    [ "$picture" -gt 5000 ] || fail "no patch-note picture in the panel ($picture pixels)"
+    for file in version_notes/full_100.txt version_notes/patch_101.txt version_notes/patch_102.txt \
+        data/patch_102.dat eula.txt; do
+        [ -f "$GAME/$file" ] || fail "update did not write $file"
+    done
+    grep -q "Download finished" "$GAME/updateerror.txt" || fail "no download in the update diary"
+    grep -q "^GET /patchnotes/patchnotes.php VantoraLauncher/1.0" "$WORK/site.log" ||
+        fail "patch notes not fetched as VantoraLauncher/1.0"
+    grep -q "^GET /ClientUpdates/manifest.json VantoraUpdater/1.0" "$WORK/site.log" ||
+        fail "manifest not fetched as VantoraUpdater/1.0"
+    expect_eq "migrated width" "$(ini_value "$(user_setup_ini)" width)" 1366
+    [ ! -f "$WORK/elsewhere/version.txt" ] || fail "the update wrote into the start folder"
+    expect_client_started_and_launcher_closed
+}
+
+# A patch that carries this build's launcher: the self-updater takes over.
+scenario_launcher_update() {
+    start_site --full 100 --patch 101 --carry "$BUILD/$LAUNCHER_EXE@101" || return
+    prepare_game
+    start_launcher || return
+    wait_until 90 launcher_exited || fail "the launcher did not close for its update"
+    expect_eq "version" "$(cat "$GAME/version.txt" 2>/dev/null)" 101
+    [ -f "$GAME/_launcher_self_update/$LAUNCHER_EXE" ] || fail "the new launcher was not staged"
+    wait_until 10 has_run "$SELF_UPDATER_EXE" || fail "the self-updater did not start"
+    local line
+    line="$(runs_of "$SELF_UPDATER_EXE" | head -n 1 | cut -f3)"
+    note "self-updater command line: $line"
+    case "$line" in
+    *_launcher_self_update*) ;;
+    *) fail "the self-updater was not given the staging folder" ;;
+    esac
+    case "$line" in
+    *"$LAUNCHER_EXE"*) ;;
+    *) fail "the self-updater was not given the launcher's path" ;;
+    esac
+    has_run VantoraOnlineClient.exe && fail "the game client started"
+}
+
+# The update folder has no manifest; the file check passes: ready to start.
+scenario_file_check_passes() {
+    start_site --no-manifest || return
+    prepare_game
+    printf 0 > "$GAME/Corvath.exe.exit"
+    start_launcher || return
+    wait_until 60 has_run Corvath.exe || fail "the file check did not run"
+    expect_eq "file check folder" "$(runs_of Corvath.exe | head -n 1 | cut -f2)" \
+        "$(windows_game_folder)"
+    wait_ready
+    screenshot ready >/dev/null
+    expect_client_started_and_launcher_closed
+}
+
+# The file check fails: an error box, then every start asks first.
+scenario_file_check_fails() {
+    start_site --no-manifest || return
+    prepare_game
+    printf 1 > "$GAME/Corvath.exe.exit"
+    start_launcher || return
+    answer_box "Vantora Launcher" Return
+    screenshot failed >/dev/null
+    progress_full && fail "the progress bar filled after a failed file check"
+    click "${START_BUTTON[@]}"
+    answer_box "Warning" n
+    sleep 1
+    has_run VantoraOnlineClient.exe && fail "the client started after No"
+    window_exists || fail "the launcher closed after No"
+    click "${START_BUTTON[@]}"
+    answer_box "Warning" Return
+    wait_until 20 has_run VantoraOnlineClient.exe || fail "the client did not start after Yes"
+    sleep 1
+    window_exists || fail "the launcher closed after starting an unfinished update"
+    click "${CLOSE_BUTTON[@]}"
+    wait_until 20 launcher_exited || fail "X did not close the launcher"
+}
+
+# The patch-notes page is missing: the update goes on.
+scenario_page_fetch_failure() {
+    start_site --no-page --full 100 || return
+    prepare_game
+    start_launcher || return
+    wait_until 90 version_is 100 || fail "version.txt did not reach 100"
+    wait_until 30 update_finished || fail "the update run did not finish"
+    sleep 1
+    wait_ready
+    local shot
+    shot="$(screenshot ready)"
+    expect_eq "pictures" "$(count_colour "$shot" 90 130 650 440 "$FIRST_PICTURE")" 0
+}
+
+# Interface sets, skill effects and the resolution list.
+scenario_option_switches() {
+    start_site --no-manifest || return
+    prepare_game
+    start_launcher || return
+    wait_ready
+    local interface="$GAME/data/interface" chr="$GAME/data/chr"
+    click 990 504  # Vantora UI
+    expect_file "$interface/layout.xml" '<layout set="vantora"/>'
+    click 850 504  # Classic UI
+    expect_file "$interface/layout.xml" '<layout set="classic"/>'
+    expect_file "$interface/custom.xml" stays
+    click 990 554  # High Skill FX
+    expect_file "$chr/skill.dat" 'skill: high'
+    click 850 554  # Low Skill FX
+    expect_file "$chr/skill.dat" 'skill: low'
+
+    local closed open
+    closed="$(screenshot list-closed)"
+    click 1010 36  # the resolution button
+    open="$(screenshot list-open)"
+    [ "$(compare -metric AE -crop 120x240+950+62 "$closed" "$open" null: 2>&1)" != 0 ] ||
+        fail "the resolution list did not open"
+    click 1010 257  # "1280 x 800"
+    local chosen
+    chosen="$(screenshot list-chosen)"
+    expect_eq "list closed again" "$(compare -metric AE -crop 120x200+950+100 "$closed" "$chosen" null: 2>&1)" 0
+    local ini
+    ini="$(user_setup_ini)"
+    expect_eq "per-user width" "$(ini_value "$ini" width)" 1280
+    expect_eq "per-user height" "$(ini_value "$ini" height)" 800
+    expect_eq "legacy width" "$(ini_value "$GAME/setup.ini" width)" 1280
+    expect_eq "legacy height" "$(ini_value "$GAME/setup.ini" height)" 800
+}
+
+# The wheel over the patch notes, and dragging the borderless window.
+scenario_wheel_and_drag() {
+    start_site --notes 12 --no-manifest || return
+    prepare_game
+    start_launcher || return
+    wait_ready
+    local top scrolled outside
+    top="$(screenshot wheel-top)"
+    wheel "${BACKGROUND[@]}" 3
+    outside="$(screenshot wheel-outside)"
+    expect_eq "wheel outside the view" \
+        "$(compare -metric AE -crop 650x440+90+130 "$top" "$outside" null: 2>&1)" 0
+    wheel "${PATCH_NOTES[@]}" 3
+    scrolled="$(screenshot wheel-scrolled)"
+    [ "$(compare -metric AE -crop 650x440+90+130 "$top" "$scrolled" null: 2>&1)" != 0 ] ||
+        fail "the wheel did not scroll the patch notes"
+
+    # A press on the status line claims the point: no drag.
+    local origin
+    drag "${STATUS_LINE[@]}" 80 40
+    origin="$(window_origin)"
+    expect_eq "after a drag on the status line" "$origin" "100 100"
+    # A press on the bare background moves the window.
+    drag "${BACKGROUND[@]}" 80 40
+    origin="$(window_origin)"
+    expect_eq "after a drag on the background" "$origin" "180 140"
+    screenshot moved >/dev/null
+}
+
+# drag X Y DX DY: press at client X Y, move by DX DY, release.
+drag() {
+    local origin
+    origin=($(window_origin)) || { fail "no window to drag"; return 1; }
+    local x=$((origin[0] + $1)) y=$((origin[1] + $2))
+    xdotool mousemove "$x" "$y" mousedown 1
+    sleep 0.3
+    xdotool mousemove $((x + $3 / 2)) $((y + $4 / 2))
+    sleep 0.2
+    xdotool mousemove $((x + $3)) $((y + $4))
+    sleep 0.3
+    xdotool mouseup 1
+    sleep 0.5
+}
+
+if ! declare -F "scenario_$SCENARIO" >/dev/null; then
+    echo "unknown scenario $SCENARIO"
+    exit 2
+fi
+# One site on the compiled-in port at a time, across every build tree.
+exec 8>"${TMPDIR:-/tmp}/vantora-site-$SITE_PORT.lock"
+if ! flock -w 900 8; then
+    echo "FAIL: the site port stayed taken by another run"
+    exit 1
+fi
+rm -rf "$WORK"
+mkdir -p "$WORK"
+trap cleanup EXIT
+echo "== $SCENARIO ($VARIANT)"
+if start_display; then
+    "scenario_$SCENARIO"
+fi
+if [ "$failures" -eq 0 ]; then
+    echo "E2E PASSED"
+else
+    echo "$failures check(s) failed"
+    exit 1
+fi

@@ -1,0 +1,74 @@
+#include "tests/support/standin_programs.h"
+
+#include <shellapi.h>
+
+#include "common/text.h"
+#include "tests/support/temp_folder.h"
+
+const wchar_t kRecorderPath[] = VANTORA_RECORDER_PATH;
+
+namespace {
+
+const DWORD kPollMs = 20;
+
+template <typename Predicate>
+bool WaitUntil(Predicate done, DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (!done()) {
+        if (GetTickCount64() > deadline) {
+            return false;
+        }
+        Sleep(kPollMs);
+    }
+    return true;
+}
+
+// A program file can be opened for exclusive writing once its process ended.
+bool ProgramEnded(const std::wstring& programPath) {
+    UniqueFile file(CreateFileW(programPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(file);
+}
+
+}  // namespace
+
+std::vector<std::wstring> WaitForRecordedArguments(const std::wstring& folder,
+                                                   const std::wstring& programPath) {
+    const std::wstring recordPath = folder + L"\\command_line.txt";
+    std::vector<std::wstring> arguments;
+    if (!WaitUntil([&] { return FileExists(recordPath); }, 20000) ||
+        !WaitUntil([&] { return ProgramEnded(programPath); }, 20000)) {
+        return arguments;
+    }
+    const std::wstring commandLine = Utf8ToWide(ReadBytes(recordPath));
+    int count = 0;
+    LPWSTR* split = CommandLineToArgvW(commandLine.c_str(), &count);
+    if (split != nullptr) {
+        arguments.assign(split, split + count);
+        LocalFree(split);
+    }
+    return arguments;
+}
+
+HeldProgram::HeldProgram(const std::wstring& programPath) {
+    std::wstring commandLine = L"\"" + programPath + L"\" --hold 60000";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                       nullptr, &startup, &info)) {
+        process_.reset(info.hProcess);
+        CloseHandle(info.hThread);
+    }
+}
+
+HeldProgram::~HeldProgram() {
+    if (process_) {
+        TerminateProcess(process_.get(), 0);
+        WaitForSingleObject(process_.get(), 10000);
+    }
+}
+
+bool HeldProgram::running() const {
+    return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
+}

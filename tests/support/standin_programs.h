@@ -1,0 +1,33 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "common/win_handle.h"
+
+// The stand-in program built by the test tree (command_line_recorder).
+extern const wchar_t kRecorderPath[];
+
+// Waits (at most 20 s) until a copy of the stand-in at programPath has
+// written "command_line.txt" in folder and has ended, and returns the
+// recorded command line split into arguments the way Windows programs split
+// it. Empty when nothing was recorded in time.
+std::vector<std::wstring> WaitForRecordedArguments(const std::wstring& folder,
+                                                   const std::wstring& programPath);
+
+// A copy of the stand-in at programPath that keeps running (its program file
+// in use) until the object goes away or 60 s have passed.
+class HeldProgram {
+  public:
+    explicit HeldProgram(const std::wstring& programPath);
+    ~HeldProgram();
+    HeldProgram(const HeldProgram&) = delete;
+    HeldProgram& operator=(const HeldProgram&) = delete;
+
+    bool running() const;
+
+  private:
+    UniqueHandleKernel process_;
+};

@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <algorithm>
+
+#include <string>
+#include <vector>
+
+#include "common/text.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/zip_builder.h"
+#include "tests/updater/log_reader.h"
+#include "tests/support/standin_programs.h"
+#include "updater/updater.h"
+
+namespace {
+
+const char kDialogText[] =
+    "The update archive was downloaded, but extraction failed.\n\nThe launcher saved this update "
+    "version so it will not keep re-downloading the same archive.\n\nChoose Try Again to retry "
+    "extraction now.\nChoose Continue after manually extracting the zip here.\nChoose Cancel to "
+    "stop the updater.";
+
+struct FailureCase {
+    const char* title;
+    std::vector<int> answers;  // the dialog's answers, in order
+    int repairBeforeAnswer;    // the archive becomes sound before this answer (1-based), 0: never
+    bool result;
+    bool halted;
+    const char* logLine;  // the last diary line
+    const wchar_t* lastStatus;
+};
+
+const FailureCase kFailureCases[] = {
+    {"Continue after a manual extraction",
+     {IDCONTINUE},
+     0,
+     true,
+     false,
+     "User confirmed manual extraction for version 11.",
+     L"Manual extraction confirmed."},
+    {"Cancel",
+     {IDCANCEL},
+     0,
+     false,
+     true,
+     "Updater halted after extraction failure for version 11.",
+     L"Update halted after extraction failure."},
+    {"box that could not be shown",
+     {0},
+     0,
+     false,
+     true,
+     "Updater halted after extraction failure for version 11.",
+     L"Update halted after extraction failure."},
+    {"Try Again while the archive is still damaged, then Cancel",
+     {IDTRYAGAIN, IDCANCEL},
+     0,
+     false,
+     true,
+     "Updater halted after extraction failure for version 11.",
+     L"Update halted after extraction failure."},
+    {"Try Again after the cause is gone",
+     {IDTRYAGAIN},
+     1,
+     true,
+     false,
+     nullptr,
+     L"Extraction complete"},
+};
+
+}  // namespace
+
+TEST(ExtractionFailure, RecordsTheStampAndFollowsTheAnswer) {
+    for (const FailureCase& c : kFailureCases) {
+        SCOPED_TRACE(c.title);
+        TempFolder folder;
+        ScopedCurrentDirectory cwd(folder.path());
+        ASSERT_TRUE(WriteBytes(L"patch.zip", "not an archive"));
+        Updater updater;
+        std::vector<std::wstring> statuses;
+        updater.onStatus = [&](const std::wstring& text) { statuses.push_back(text); };
+        size_t shown = 0;
+        updater.showMessageBox = [&](HWND owner, const std::wstring& text,
+                                     const std::wstring& caption, UINT type) {
+            EXPECT_EQ(owner, nullptr);
+            EXPECT_EQ(text, Utf8ToWide(kDialogText));
+            EXPECT_EQ(caption, L"Vantora Launcher Update");
+            EXPECT_EQ(type, 0x116u);
+            EXPECT_EQ(ReadBytes(L"version.txt"), "11");  // recorded before the user answers
+            EXPECT_TRUE(updater.haltedAfterExtractionFailure);
+            EXPECT_EQ(statuses.back(), L"Extraction failed. Waiting for user action.");
+            if (shown >= c.answers.size()) {
+                ADD_FAILURE() << "unexpected dialog";
+                return IDCANCEL;
+            }
+            ++shown;
+            if (static_cast<int>(shown) == c.repairBeforeAnswer) {
+                ZipBuilder().AddFile("data/fixed.dat", "fixed").WriteTo(L"patch.zip");
+            }
+            return c.answers[shown - 1];
+        };
+
+        EXPECT_EQ(updater.HandleExtractionFailure(L"patch.zip", L".", "11"), c.result);
+
+        EXPECT_EQ(shown, c.answers.size());
+        EXPECT_EQ(updater.haltedAfterExtractionFailure, c.halted);
+        EXPECT_EQ(ReadBytes(L"version.txt"), "11");
+        EXPECT_EQ(FileExists(L"data\\fixed.dat"), c.repairBeforeAnswer != 0);
+        ASSERT_FALSE(statuses.empty());
+        EXPECT_EQ(statuses.back(), c.lastStatus);
+        const auto log = ReadUpdateLogMessages();
+        if (c.logLine != nullptr) {
+            ASSERT_FALSE(log.empty());
+            EXPECT_EQ(log.back(), c.logLine);
+        }
+    }
+}
+
+TEST(ModuleFolder, IsTheProgramFileWithoutItsName) {
+    struct {
+        const wchar_t* name;
+        DWORD result;
+        const wchar_t* folder;
+    } const cases[] = {
+        {L"C:\\Games\\Vantora Online\\Tessaly.exe", 0, L"C:\\Games\\Vantora Online\\"},
+        {L"C:\\Tessaly.exe", 0, L"C:\\"},
+        {L"", 0, L"\\"},  // the name could not be read
+    };
+    for (const auto& c : cases) {
+        const std::wstring folder = GetModuleFolder([&](wchar_t* buffer, DWORD size) {
+            wcsncpy(buffer, c.name, size);
+            return static_cast<DWORD>(wcslen(c.name));
+        });
+        EXPECT_EQ(folder, c.folder);
+    }
+    // The real program: its folder holds the test program.
+    EXPECT_TRUE(FileExists(GetModuleFolder() + L"launcher_tests.exe"));
+}
+
+TEST(SelfUpdaterHandOff, StartsTheBuildsSelfUpdaterWithFourQuotedArguments) {
+    enum Installed { kRecorder, kNothing, kNotAProgram };
+    struct {
+        const char* title;
+        const VariantNames* names;
+        Installed installed;
+        bool cutShortName;  // the launcher's own name does not fit the buffer
+        bool result;
+        const wchar_t* status;  // the last status text, nullptr: none
+    } const cases[] = {
+        {"x64 build", &kX64VariantNames, kRecorder, false, true, nullptr},
+        {"32-bit build", &kWin7VariantNames, kRecorder, false, true, nullptr},
+        {"own name cut short", &kX64VariantNames, kRecorder, true, true, nullptr},
+        {"x64 self-updater missing", &kX64VariantNames, kNothing, false, false,
+         L"Selvane.exe not found."},
+        {"32-bit self-updater missing", &kWin7VariantNames, kNothing, false, false,
+         L"Selvane Win7.exe not found."},
+        {"self-updater not a program", &kX64VariantNames, kNotAProgram, false, false,
+         L"Failed to launch self updater."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.title);
+        TempFolder folder(L" Vantora Online");
+        const std::wstring updaterPath = folder.Child(c.names->selfUpdaterProgram);
+        if (c.installed == kRecorder) {
+            ASSERT_TRUE(CopyFileW(kRecorderPath, updaterPath.c_str(), FALSE));
+        } else if (c.installed == kNotAProgram) {
+            ASSERT_TRUE(WriteBytes(updaterPath, "not a program"));
+        }
+        // A launcher name that fills the buffer: its folder is still readable.
+        std::wstring ownName = folder.Child(c.names->launcherProgram);
+        if (c.cutShortName) {
+            ownName = folder.Child(std::wstring(300 - folder.path().size(), L'x'));
+        }
+        Updater updater;
+        updater.variantNames = c.names;
+        std::vector<std::wstring> statuses;
+        updater.onStatus = [&](const std::wstring& text) { statuses.push_back(text); };
+        updater.moduleFileName = [&](wchar_t* buffer, DWORD size) {
+            wcsncpy(buffer, ownName.c_str(), size);
+            return std::min<DWORD>(static_cast<DWORD>(ownName.size()), size);
+        };
+
+        ASSERT_EQ(updater.RunSelfUpdater(), c.result);
+
+        if (c.status != nullptr) {
+            ASSERT_EQ(statuses.size(), 1u);
+            EXPECT_EQ(statuses[0], c.status);
+        } else {
+            EXPECT_TRUE(statuses.empty());
+        }
+        if (!c.result) {
+            continue;
+        }
+        const std::wstring launcherPath =
+            c.cutShortName ? folder.Child(L"Tessaly.exe") : folder.Child(c.names->launcherProgram);
+        EXPECT_EQ(WaitForRecordedArguments(folder.path(), updaterPath),
+                  (std::vector<std::wstring>{updaterPath, std::to_wstring(GetCurrentProcessId()),
+                                             folder.Child(L"_launcher_self_update"), folder.path(),
+                                             launcherPath}));
+    }
+}

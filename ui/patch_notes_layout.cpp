@@ -1,0 +1,65 @@
+#include "ui/patch_notes_layout.h"
+
+#include <algorithm>
+
+namespace {
+
+// Keeps a product in single precision. The 32-bit build computes on the x87
+// unit, whose wider registers would otherwise turn 1600 * (608 / 1600) into
+// 607.99... and truncate it to 607.
+float SinglePrecision(float value) {
+    volatile float stored = value;
+    return stored;
+}
+
+}  // namespace
+
+int TextBlockAdvance(float measuredHeight, bool bold) {
+    const int extra = bold ? 8 : 4;
+    return std::max(kNotesMinTextAdvance, extra + static_cast<int>(measuredHeight));
+}
+
+int AvailableImageWidth(const RECT& bounds, int contentLeft) {
+    return std::max(1, static_cast<int>(bounds.right) - contentLeft - 42);
+}
+
+SIZE FitPatchImage(int bw, int bh, int availableWidth) {
+    bw = std::max(1, bw);
+    bh = std::max(1, bh);
+    float scale = std::min(SinglePrecision(static_cast<float>(availableWidth) / bw), 1.0f);
+    scale = std::min(SinglePrecision(static_cast<float>(kNotesPictureMaxHeight) / bh), scale);
+    SIZE drawn;
+    drawn.cx = std::max(1, static_cast<int>(SinglePrecision(bw * scale)));
+    drawn.cy = std::max(1, static_cast<int>(SinglePrecision(bh * scale)));
+    return drawn;
+}
+
+bool ComputeScrollbar(const RECT& bounds, int contentHeight, int scrollOffset, RECT& track,
+                      RECT& thumb) {
+    const int h = static_cast<int>(bounds.bottom - bounds.top);
+    if (contentHeight <= h) {
+        return false;
+    }
+    const int trackLength = std::max(h - 12, 1);
+    const int thumbLength =
+        std::min(std::max(h * h / contentHeight, kNotesMinThumbLength), trackLength);
+    const long long travel = std::max(trackLength - thumbLength, 1);
+    // Collapsing an image can leave the offset past the new end of the
+    // content; the thumb then rests at the end of its track instead of
+    // running off it over whatever lies below the view.
+    const long long shownOffset = std::clamp(scrollOffset, 0, contentHeight - h);
+    const int thumbTop = static_cast<int>(bounds.top) + 6 +
+                         static_cast<int>(travel * shownOffset / std::max(contentHeight - h, 1));
+    track = {bounds.right - 18, bounds.top + 6, bounds.right - 3, bounds.bottom - 6};
+    thumb = {bounds.right - 14, thumbTop, bounds.right - 4, thumbTop + thumbLength};
+    return true;
+}
+
+int ThumbTopToOffset(const RECT& track, int thumbLength, int thumbTop, int contentHeight,
+                     int viewHeight) {
+    const int a = static_cast<int>(track.top);
+    const int b = static_cast<int>(track.bottom);
+    const long long along = std::max(a, std::min(thumbTop, b - thumbLength)) - a;
+    const long long range = std::max(contentHeight - viewHeight, 0);
+    return static_cast<int>(along * range / std::max(b - a - thumbLength, 1));
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "ui/element.h"
+#include "patchnotes/patch_notes.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// Where an image toggle (its bar, or its picture) was drawn in the last paint;
+// a click there flips the image's expanded flag.
+struct ClickArea {
+    RECT rect = {0, 0, 0, 0};
+    std::shared_ptr<PatchImageData> image;
+};
+
+// The patch-notes panel: word-wrapped text blocks, bullets, headings and
+// collapsible images over a translucent fill, with a thin scroll bar. It lays
+// out everything on every paint and remembers where the toggles landed.
+class UIPatchNotes : public UIElement {
+  public:
+    UIPatchNotes() = default;
+    explicit UIPatchNotes(const RECT& area) : UIElement(area) {}
+
+    void Draw(Gdiplus::Graphics& graphics) override;
+    bool OnMouseMove(int x, int y) override;  // drags the scroll thumb
+    void OnMouseDown(int x, int y) override;  // grabs the thumb or jumps along the track
+    void OnMouseUp(int x, int y) override;    // ends a drag or toggles an image
+
+    // The track's hit area and the thumb, in client pixels. False when the
+    // content fits the view and there is no scroll bar.
+    bool GetScrollbarRects(RECT& track, RECT& thumb) const;
+
+    // Replaces the content whole, scrolls to the top and repaints.
+    void SetBlocks(std::vector<PatchNoteBlock> newBlocks);
+
+    // Scrolls by a mouse-wheel delta (120 a notch, 60 pixels), kept between
+    // the top and the end of the content. True when the offset changed; the
+    // caller repaints then.
+    bool ScrollByWheel(int wheelDelta);
+
+    std::vector<PatchNoteBlock> blocks;
+    int32_t scrollOffset = 0;   // content pixels scrolled above the view's top
+    int32_t contentHeight = 0;  // height of the laid-out content, written by Draw
+    HWND window = nullptr;      // invalidated after input; may be null
+    std::vector<ClickArea> clickAreas;
+    bool dragging = false;
+    int32_t dragOffset = 0;  // thumb top to pointer when the drag began
+
+  private:
+    int Height() const { return static_cast<int>(bounds.bottom - bounds.top); }
+    void ScrollThumbTo(int thumbTop);
+    void Invalidate() const;
+};

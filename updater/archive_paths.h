@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+
+// Text and path operations shared by the archive extraction and the
+// running-executable guard. Entry names are narrow (UTF-8 as stored in the
+// archive); file-system paths are UTF-16.
+
+// A double quote, text with a backslash before every double quote in it, and
+// a closing double quote. Other backslashes are left as they are.
+std::wstring QuoteArgument(const std::wstring& text);
+
+// A single quote, text with every single quote doubled, and a closing single
+// quote (a PowerShell literal string).
+std::wstring QuotePowerShellLiteral(const std::wstring& text);
+
+// The absolute form of path from GetFullPathNameW; path itself when the
+// system cannot make one.
+std::wstring GetFullPath(const std::wstring& path);
+
+// An entry's stored name as a relative Windows path: every "/" becomes "\",
+// then leading "\" and "." characters are removed ("./data/a.dat" gives
+// "data\a.dat", ".config/x" gives "config\x").
+std::string NormalizeEntryPath(const std::string& entryName);
+
+// Creates every folder above the file named by path ("\" or "/" separated);
+// the last component is not created. Failures are ignored.
+void CreateParentFolders(const std::string& path);
+
+// True when the entry must never reach the disk: its stored or normalized
+// name has a ".." component, or the normalized name starts with a drive or
+// UNC prefix.
+bool IsUnsafeEntryName(const std::string& storedName);
+
+// True when folder + "\" + the normalized entry name, made absolute, lies
+// below folder (made absolute).
+bool IsEntryPathInside(const std::string& normalizedName, const std::wstring& folder);

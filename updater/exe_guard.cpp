@@ -1,0 +1,182 @@
+#include "updater/exe_guard.h"
+
+#include <windows.h>
+#include <restartmanager.h>
+#include <shlwapi.h>
+
+#include <vector>
+
+#include "common/text.h"
+#include "common/win_handle.h"
+#include "updater/archive_paths.h"
+#include "updater/update_log.h"
+#include "updater/zip_reader.h"
+
+namespace {
+
+const char* const kLauncherManagedArtifacts[] = {
+    "tessaly.exe",
+    "selvane.exe",
+    "tessaly win7.exe",
+    "selvane win7.exe",
+};
+
+// Ends a Restart Manager session when it goes out of scope.
+class RestartManagerSession {
+  public:
+    RestartManagerSession() {
+        WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
+        started_ = RmStartSession(&handle_, 0, key) == ERROR_SUCCESS;
+    }
+    ~RestartManagerSession() {
+        if (started_) {
+            RmEndSession(handle_);
+        }
+    }
+    RestartManagerSession(const RestartManagerSession&) = delete;
+    RestartManagerSession& operator=(const RestartManagerSession&) = delete;
+
+    bool started() const { return started_; }
+    DWORD handle() const { return handle_; }
+
+  private:
+    DWORD handle_ = 0;
+    bool started_ = false;
+};
+
+// True when Restart Manager names at least one process that holds the file.
+bool RestartManagerReportsUse(const std::wstring& path) {
+    RestartManagerSession session;
+    if (!session.started()) {
+        return false;
+    }
+    LPCWSTR files[] = {path.c_str()};
+    if (RmRegisterResources(session.handle(), 1, files, 0, nullptr, 0, nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    UINT needed = 0;
+    UINT count = 0;
+    DWORD reasons = RmRebootReasonNone;
+    DWORD result = RmGetList(session.handle(), &needed, &count, nullptr, &reasons);
+    if (result == ERROR_MORE_DATA) {
+        if (needed == 0) {
+            return false;
+        }
+        std::vector<RM_PROCESS_INFO> processes(needed);
+        count = needed;
+        result = RmGetList(session.handle(), &needed, &count, processes.data(), &reasons);
+    }
+    return result == ERROR_SUCCESS && count > 0;
+}
+
+// True when the file cannot be opened exclusively because another handle
+// holds it (sharing or lock violation).
+bool ExclusiveOpenIsRefused(const std::wstring& path) {
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) {
+        return false;
+    }
+    const DWORD error = GetLastError();
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+}  // namespace
+
+std::string LowerFileName(const std::string& entryName) {
+    const std::string lower = AsciiLower(NormalizeEntryPath(entryName));
+    const size_t slash = lower.rfind('\\');
+    return slash == std::string::npos ? lower : lower.substr(slash + 1);
+}
+
+bool IsLauncherManagedArtifact(const std::string& entryName) {
+    const std::string name = LowerFileName(entryName);
+    for (const char* artifact : kLauncherManagedArtifacts) {
+        if (name == artifact) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool IsSkippedArtifact(const std::string& entryName, const VariantNames& names) {
+    const std::string name = LowerFileName(entryName);
+    return name == names.skipped[0] || name == names.skipped[1];
+}
+
+bool IsStagedLauncher(const std::string& entryName, const VariantNames& names) {
+    return LowerFileName(entryName) == names.stagedLauncher;
+}
+
+bool HasExeExtension(const std::string& entryName) {
+    const std::string name = AsciiLower(NormalizeEntryPath(entryName));
+    return name.size() >= 4 && name.compare(name.size() - 4, 4, ".exe") == 0;
+}
+
+bool IsFileInUse(const std::wstring& fullPath) {
+    if (!PathFileExistsW(fullPath.c_str())) {
+        return false;
+    }
+    if (RestartManagerReportsUse(fullPath)) {
+        return true;
+    }
+    return ExclusiveOpenIsRefused(fullPath);
+}
+
+bool IsRunningTargetExecutable(const std::string& entryName, const std::wstring& destination,
+                               std::wstring& targetPath, const VariantNames& names) {
+    if (IsSkippedArtifact(entryName, names) || IsStagedLauncher(entryName, names)) {
+        return false;
+    }
+    if (!HasExeExtension(entryName)) {
+        return false;
+    }
+    const std::wstring name = ArchiveNameToWide(NormalizeEntryPath(entryName));
+    std::wstring base = GetFullPath(destination);
+    while (!base.empty() && (base.back() == L'\\' || base.back() == L'/')) {
+        base.pop_back();
+    }
+    const std::wstring target = GetFullPath(base + L"\\" + name);
+    if (!IsFileInUse(target)) {
+        return false;
+    }
+    targetPath = target;
+    return true;
+}
+
+bool FindRunningTargetInArchive(const std::wstring& archivePath, const std::wstring& destination,
+                                std::wstring& targetPath, const VariantNames& names) {
+    ZipReader reader;
+    if (!reader.Open(WideToUtf8(archivePath))) {
+        LogUpdate(L"Could not preflight archive for running executables with miniz.");
+        return false;
+    }
+    const int count = reader.EntryCount();
+    for (int i = 0; i < count; ++i) {
+        ZipEntryStat stat;
+        if (!reader.GetEntryStat(i, stat) || stat.isDirectory) {
+            continue;
+        }
+        if (IsRunningTargetExecutable(stat.name, destination, targetPath, names)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ArchiveHasLauncherArtifacts(const std::wstring& archivePath) {
+    ZipReader reader;
+    if (!reader.Open(WideToUtf8(archivePath))) {
+        LogUpdate(L"Could not preflight archive for launcher-managed artifacts with miniz.");
+        return false;
+    }
+    const int count = reader.EntryCount();
+    for (int i = 0; i < count; ++i) {
+        ZipEntryStat stat;
+        if (reader.GetEntryStat(i, stat) && !stat.isDirectory &&
+            IsLauncherManagedArtifact(stat.name)) {
+            return true;
+        }
+    }
+    return false;
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <string>
+
+#include "updater/variant_names.h"
+
+// The entry's file name: normalized, ASCII letters lower-cased, the text
+// after the last "\".
+std::string LowerFileName(const std::string& entryName);
+
+// True for the launcher and self-updater programs of either build.
+bool IsLauncherManagedArtifact(const std::string& entryName);
+
+// True when the entry is the other build's launcher or self-updater, which
+// this build never writes.
+bool IsSkippedArtifact(const std::string& entryName,
+                       const VariantNames& names = CurrentVariantNames());
+
+// True when the entry is this build's launcher, which goes to the staging
+// folder for the self-updater.
+bool IsStagedLauncher(const std::string& entryName,
+                      const VariantNames& names = CurrentVariantNames());
+
+// True when the normalized, lower-cased name ends with ".exe".
+bool HasExeExtension(const std::string& entryName);
+
+// True when some process holds the existing file at fullPath in a way that
+// blocks replacing it (Restart Manager first, then an exclusive open).
+bool IsFileInUse(const std::wstring& fullPath);
+
+// True when writing the entry below destination would overwrite a program
+// file that is in use; targetPath then holds its full path. Only ".exe"
+// entries are tested; the staged and skipped launcher artifacts never are.
+bool IsRunningTargetExecutable(const std::string& entryName, const std::wstring& destination,
+                               std::wstring& targetPath,
+                               const VariantNames& names = CurrentVariantNames());
+
+// The pre-flight scan of a whole archive for IsRunningTargetExecutable. An
+// archive that cannot be opened counts as clean (logged).
+bool FindRunningTargetInArchive(const std::wstring& archivePath, const std::wstring& destination,
+                                std::wstring& targetPath,
+                                const VariantNames& names = CurrentVariantNames());
+
+// True when a file entry of the archive is a launcher-managed artifact. An
+// archive that cannot be opened gives false (logged).
+bool ArchiveHasLauncherArtifacts(const std::wstring& archivePath);

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "common/win_handle.h"
+
+// Creates a new, empty file for writing beside `target`, under a name that no
+// existing file has (the file is created exclusively, so no game file of any
+// name is ever opened or overwritten). Gives the name in tempPath; an invalid
+// handle when no such file can be created.
+UniqueFile CreateTempFileBeside(const std::wstring& target, std::wstring& tempPath);
+
+// Moves `source` over `target`, replacing it. While another program holds the
+// target for a moment (a scanner or indexer that opened it without delete
+// sharing), the move is tried again a few times after a short pause. False
+// when the target could not be replaced; `error` holds the last system error.
+bool MoveOverTarget(const std::wstring& source, const std::wstring& target, DWORD& error);
+
+// True for the errors a brief hold on a file produces.
+bool IsSharingError(DWORD error);
+
+// Writes the bytes of `source` into the existing file `target` in place,
+// keeping the target's identity (for a target that may be written but not
+// replaced). The target ends up with exactly the source's bytes and the given
+// modification time. False when the target cannot be opened for writing
+// (it is then untouched) or when copying fails part-way.
+bool CopyIntoExistingFile(const std::wstring& source, const std::wstring& target,
+                          const FILETIME* modified, DWORD& error);

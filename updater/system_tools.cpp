@@ -1,0 +1,147 @@
+#include <windows.h>
+
+#include <algorithm>
+#include <cwchar>
+
+#include "updater/archive_paths.h"
+#include "updater/exe_guard.h"
+#include "updater/extract.h"
+#include "updater/process.h"
+#include "updater/update_log.h"
+
+namespace {
+
+std::wstring Format(const wchar_t* format, int first, int second = 0) {
+    wchar_t text[96];
+    swprintf(text, sizeof(text) / sizeof(text[0]), format, first, second);
+    return text;
+}
+
+}  // namespace
+
+bool CountTarEntries(const std::wstring& archivePath, const std::wstring& destination,
+                     int& entryCount, bool& hasLauncherArtifacts, const StatusCallback& progress) {
+    DWORD exitCode = 1;
+    const std::wstring command = L"tar.exe -tf " + QuoteArgument(archivePath);
+    LogUpdate(L"Counting archive entries: %s", command.c_str());
+
+    const bool started = RunProcessWithOutput(
+        command, destination,
+        [&](const std::string& line) {
+            ++entryCount;
+            if (IsLauncherManagedArtifact(line)) {
+                hasLauncherArtifacts = true;
+            }
+            if (entryCount == 1 || entryCount % 1000 == 0) {
+                const int percent = std::min(entryCount / 250, 90) + 5;
+                progress(Format(L"Opening archive... %d%% (%d files)", percent, entryCount));
+            }
+        },
+        exitCode);
+
+    if (started && exitCode == 0 && entryCount >= 1) {
+        LogUpdate(L"Archive entry count finished. Entries=%d", entryCount);
+        progress(L"Opening archive... 100%");
+        return true;
+    }
+    if (started) {
+        LogUpdate(L"Archive entry count failed. ExitCode=%lu Entries=%d", exitCode, entryCount);
+    } else {
+        LogUpdate(L"Archive entry count failed to start. Win32=%lu", exitCode);
+    }
+    return false;
+}
+
+bool ExtractZipWithTarProgress(const std::wstring& archivePath, const std::wstring& destination,
+                               int totalEntries, const StatusCallback& progress) {
+    DWORD exitCode = 1;
+    int extracted = 0;
+    int lastPercent = -1;
+    const std::wstring command =
+        L"tar.exe -xvf " + QuoteArgument(archivePath) + L" -C " + QuoteArgument(destination);
+    LogUpdate(L"Native extraction start: %s", command.c_str());
+
+    const bool started = RunProcessWithOutput(
+        command, destination,
+        [&](const std::string& line) {
+            if (line.empty()) {
+                return;
+            }
+            ++extracted;
+            const int percent = totalEntries >= 1 ? extracted * 100 / totalEntries : 0;
+            if (percent != lastPercent) {
+                lastPercent = percent;
+                progress(Format(L"Extracting... %d%%", percent));
+            }
+        },
+        exitCode);
+
+    if (!started) {
+        LogUpdate(L"Native tar extraction failed to start. Win32=%lu", exitCode);
+        return false;
+    }
+    if (exitCode != 0) {
+        LogUpdate(L"Native tar extraction failed. ExitCode=%lu ExtractedEntries=%d/%d", exitCode,
+                  extracted, totalEntries);
+        return false;
+    }
+    LogUpdate(L"Native tar extraction finished. ExtractedEntries=%d/%d", extracted, totalEntries);
+    progress(L"Extracting... 100%");
+    return true;
+}
+
+bool ExtractWithSystemTools(const std::wstring& archivePath, const std::wstring& destination,
+                            const StatusCallback& progress) {
+    const std::wstring archive = GetFullPath(archivePath);
+    const std::wstring folder = GetFullPath(destination);
+    CreateDirectoryW(folder.c_str(), nullptr);
+
+    int entryCount = 0;
+    bool hasLauncherArtifacts = false;
+    if (CountTarEntries(archive, folder, entryCount, hasLauncherArtifacts, progress)) {
+        if (hasLauncherArtifacts) {
+            LogUpdate(
+                L"Archive contains launcher-managed artifacts. Skipping native extraction so "
+                L"variant filtering can run.");
+            return false;
+        }
+        if (ExtractZipWithTarProgress(archive, folder, entryCount, progress)) {
+            return true;
+        }
+    }
+
+    DWORD exitCode = 1;
+    const std::wstring tarCommand =
+        L"tar.exe -xf " + QuoteArgument(archive) + L" -C " + QuoteArgument(folder);
+    LogUpdate(L"Native extraction start: %s", tarCommand.c_str());
+    if (RunProcessAndWait(tarCommand, folder, exitCode)) {
+        if (exitCode == 0) {
+            LogUpdate(L"Native tar extraction finished.");
+            progress(L"Extracting... 100%");
+            return true;
+        }
+        LogUpdate(L"Native tar extraction failed. ExitCode=%lu", exitCode);
+    } else {
+        LogUpdate(L"Native tar extraction failed to start. Win32=%lu", exitCode);
+    }
+
+    exitCode = 1;
+    const std::wstring powerShellCommand =
+        L"powershell.exe -NoProfile -ExecutionPolicy Bypass -Command \"Expand-Archive "
+        L"-LiteralPath " +
+        QuotePowerShellLiteral(archive) + L" -DestinationPath " + QuotePowerShellLiteral(folder) +
+        L" -Force\"";
+    LogUpdate(L"PowerShell extraction start.");
+    progress(L"Extracting with PowerShell...");
+    if (RunProcessAndWait(powerShellCommand, folder, exitCode)) {
+        if (exitCode == 0) {
+            LogUpdate(L"PowerShell extraction finished.");
+            progress(L"Extracting... 100%");
+            return true;
+        }
+        LogUpdate(L"PowerShell extraction failed. ExitCode=%lu", exitCode);
+    } else {
+        LogUpdate(L"PowerShell extraction failed to start. Win32=%lu", exitCode);
+    }
+    return false;
+}

@@ -1,0 +1,109 @@
+#include <algorithm>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "updater/updater.h"
+
+namespace {
+
+// How one walk over a package list differs between fulls and patches.
+struct PackageWalk {
+    const wchar_t* consolePrefix;  // "Applying FULL: " or "Applying PATCH: "
+    bool showVersion;              // the console shows version (fulls) or created (patches)
+    const wchar_t* archiveName;    // local name of the downloaded archive
+};
+
+const PackageWalk kFullWalk = {L"Applying FULL: ", true, L"full.zip"};
+const PackageWalk kPatchWalk = {L"Applying PATCH: ", false, L"patch.zip"};
+
+// Every byte of the name becomes one UTF-16 unit.
+std::wstring ByteWise(const std::string& text) {
+    std::wstring wide;
+    wide.reserve(text.size());
+    for (char c : text) {
+        wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
+    }
+    return wide;
+}
+
+void WriteToConsole(std::wostream* console, const std::wstring& text) {
+    std::wostream& out = console != nullptr ? *console : std::wcout;
+    out.clear();  // a line the stream could not convert must not silence the next ones
+    out << text;
+    out.flush();
+}
+
+bool ApplyPackages(Updater& updater, std::vector<UpdatePackage> packages,
+                   const std::string& currentStamp, const PackageWalk& walk) {
+    int64_t current = ParseVersionNumber(currentStamp);
+    std::sort(packages.begin(), packages.end(),
+              [](const UpdatePackage& a, const UpdatePackage& b) { return a.created < b.created; });
+
+    for (const UpdatePackage& package : packages) {
+        if (package.created <= current) {
+            continue;
+        }
+        const std::string stamp = std::to_string(package.created);
+        WriteToConsole(
+            updater.console,
+            walk.consolePrefix + ByteWise(walk.showVersion ? package.version : stamp) + L"\n");
+        if (!updater.DownloadFile(updater.baseUrl + ByteWise(package.zip), walk.archiveName)) {
+            return false;
+        }
+        if (!updater.ExtractZip(walk.archiveName, L".")) {
+            if (updater.blockedByRunningExecutable) {
+                return false;
+            }
+            if (!updater.HandleExtractionFailure(walk.archiveName, L".", stamp)) {
+                return false;
+            }
+        }
+        WriteVersionFile(stamp);
+        current = package.created;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool Updater::ApplyFullUpdates(const UpdateManifest& manifest, const std::string& currentStamp) {
+    if (manifest.fulls.empty()) {
+        return true;
+    }
+    return ApplyPackages(*this, manifest.fulls, currentStamp, kFullWalk);
+}
+
+bool Updater::ApplyPatchUpdates(const UpdateManifest& manifest, const std::string& currentStamp) {
+    return ApplyPackages(*this, manifest.patches, currentStamp, kPatchWalk);
+}
+
+bool Updater::Run() {
+    WriteToConsole(console, L"Checking for updates...\n");
+    if (!DownloadFile(baseUrl + L"manifest.json", L"manifest.json")) {
+        WriteToConsole(console, L"Failed to download manifest\n");
+        return false;
+    }
+    UpdateManifest manifest;
+    if (!ParseManifest("manifest.json", manifest)) {
+        WriteToConsole(console, L"Failed to parse manifest\n");
+        return false;
+    }
+
+    if (!ApplyFullUpdates(manifest, ReadVersionFile())) {
+        return false;
+    }
+    // The full archives may have advanced the stamp.
+    if (!ApplyPatchUpdates(manifest, ReadVersionFile())) {
+        return false;
+    }
+
+    if (launcherUpdatePending) {
+        ReportStatus(L"Launcher update ready. Restarting launcher...");
+        if (!RunSelfUpdater()) {
+            return false;
+        }
+    }
+    WriteToConsole(console, L"Update finished\n");
+    return true;
+}
