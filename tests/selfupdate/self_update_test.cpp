@@ -6,7 +6,7 @@
 
 namespace {
 
-const std::wstring kStandIn = VANTORA_STANDIN_PATH;
+const std::wstring kStandIn = VANTORA_LAUNCHER_STANDIN_PATH;
 
 TEST(SelfUpdateWait, AProcessThatIsGoneCountsAsEnded) {
     TempFolder folder;

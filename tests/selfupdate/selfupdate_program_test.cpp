@@ -12,7 +12,7 @@
 namespace {
 
 const std::wstring kSelfUpdater = VANTORA_SELF_UPDATER_PATH;
-const std::wstring kStandIn = VANTORA_STANDIN_PATH;
+const std::wstring kStandIn = VANTORA_LAUNCHER_STANDIN_PATH;
 
 bool Contains(const std::vector<std::string>& lines, const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
