@@ -6,14 +6,17 @@
 #include <string>
 #include <vector>
 
+#include "common/text.h"
 #include "tests/support/temp_folder.h"
+#include "updater/variant_names.h"
 
 namespace {
 
-const std::wstring kProgram = VANTORA_PROGRAM_PATH;
+// Every program a build delivers: the launcher and its self-updater.
+const wchar_t* const kPrograms[] = {VANTORA_PROGRAM_PATH, VANTORA_SELF_UPDATER_PATH};
 
-std::string ProgramManifest() {
-    HMODULE module = LoadLibraryExW(kProgram.c_str(), nullptr,
+std::string ProgramManifest(const std::wstring& program) {
+    HMODULE module = LoadLibraryExW(program.c_str(), nullptr,
                                     LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     if (module == nullptr) {
         return std::string();
@@ -78,28 +81,42 @@ std::vector<std::string> ImportedDlls(const std::string& image, WORD* machine, W
 }  // namespace
 
 TEST(Program, ManifestAsksForAdministratorRightsAndDeclaresWindows7) {
-    const std::string manifest = ProgramManifest();
-    ASSERT_FALSE(manifest.empty()) << "no manifest resource in the program";
-    EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos);
-    EXPECT_NE(manifest.find("uiAccess=\"false\""), std::string::npos);
-    EXPECT_NE(manifest.find("{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"), std::string::npos);
-    // No DPI awareness is declared: the system scales the fixed-size window.
-    EXPECT_EQ(manifest.find("dpiAware"), std::string::npos);
+    for (const std::wstring program : kPrograms) {
+        SCOPED_TRACE(WideToUtf8(program));
+        const std::string manifest = ProgramManifest(program);
+        ASSERT_FALSE(manifest.empty()) << "no manifest resource in the program";
+        EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos);
+        EXPECT_NE(manifest.find("uiAccess=\"false\""), std::string::npos);
+        EXPECT_NE(manifest.find("{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"), std::string::npos);
+        // No DPI awareness is declared: the system scales the fixed-size window.
+        EXPECT_EQ(manifest.find("dpiAware"), std::string::npos);
+    }
 }
 
 TEST(Program, IsAWindowsGuiProgramOfThisBuildThatNeedsNoRuntimeDll) {
-    const std::string image = ReadBytes(kProgram);
-    ASSERT_GT(image.size(), 4096u);
-    WORD machine = 0;
-    WORD subsystem = 0;
-    const std::vector<std::string> dlls = ImportedDlls(image, &machine, &subsystem);
-    EXPECT_EQ(subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
-    EXPECT_EQ(machine, sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386);
-    ASSERT_FALSE(dlls.empty());
-    for (const std::string& dll : dlls) {
-        EXPECT_EQ(dll.find("libgcc"), std::string::npos) << dll;
-        EXPECT_EQ(dll.find("libstdc++"), std::string::npos) << dll;
-        EXPECT_EQ(dll.find("libwinpthread"), std::string::npos) << dll;
-        EXPECT_EQ(dll.find("zlib"), std::string::npos) << dll;
+    for (const std::wstring program : kPrograms) {
+        SCOPED_TRACE(WideToUtf8(program));
+        const std::string image = ReadBytes(program);
+        ASSERT_GT(image.size(), 4096u);
+        WORD machine = 0;
+        WORD subsystem = 0;
+        const std::vector<std::string> dlls = ImportedDlls(image, &machine, &subsystem);
+        EXPECT_EQ(subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+        EXPECT_EQ(machine, sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386);
+        ASSERT_FALSE(dlls.empty());
+        for (const std::string& dll : dlls) {
+            EXPECT_EQ(dll.find("libgcc"), std::string::npos) << dll;
+            EXPECT_EQ(dll.find("libstdc++"), std::string::npos) << dll;
+            EXPECT_EQ(dll.find("libwinpthread"), std::string::npos) << dll;
+            EXPECT_EQ(dll.find("zlib"), std::string::npos) << dll;
+        }
     }
+}
+
+TEST(Program, FileNamesFollowTheBuild) {
+    const std::wstring launcher = kPrograms[0];
+    const std::wstring selfUpdater = kPrograms[1];
+    auto name = [](const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); };
+    EXPECT_EQ(name(launcher), CurrentVariantNames().launcherProgram);
+    EXPECT_EQ(name(selfUpdater), CurrentVariantNames().selfUpdaterProgram);
 }

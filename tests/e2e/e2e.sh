@@ -95,6 +95,45 @@ scenario_launcher_update() {
     has_run VantoraOnlineClient.exe && fail "the game client started"
 }
 
+# A patch that carries a new build of this launcher, with the real
+# self-updater: the launcher stages it and closes, the self-updater swaps it
+# in, and the new launcher comes up ready with the staging folder gone.
+scenario_self_update() {
+    local new="$WORK/new-build/$LAUNCHER_EXE"
+    mkdir -p "$WORK/new-build"
+    # Bytes after the image leave the program runnable and tell the builds apart.
+    { cat "$BUILD/$LAUNCHER_EXE"; printf 'new launcher build'; } > "$new"
+    start_site --full 100 --patch 101 --carry "$new@101" || return
+    prepare_game
+    cp "$BUILD/$SELF_UPDATER_EXE" "$GAME/$SELF_UPDATER_EXE"
+    start_launcher || return
+    wait_until 90 launcher_exited || fail "the launcher did not close for its update"
+    expect_eq "version" "$(cat "$GAME/version.txt" 2>/dev/null)" 101
+    wait_until 60 self_update_done || fail "the self-updater did not finish"
+    cmp -s "$new" "$GAME/$LAUNCHER_EXE" || fail "the new launcher program was not put in place"
+    wait_until 60 window_exists || fail "the new launcher window did not appear"
+    wait_ready
+    screenshot ready >/dev/null
+    [ ! -e "$GAME/_launcher_self_update" ] || fail "the staging folder is still there"
+    ls -d "$GAME"/_launcher_self_update_backup* >/dev/null 2>&1 &&
+        fail "the self-updater left its backup"
+    grep -q "Self-update replaced: $LAUNCHER_EXE" "$GAME/updateerror.txt" ||
+        fail "the diary does not name the replaced launcher"
+    grep -qF "Started launcher: $(windows_game_folder)\\$LAUNCHER_EXE" "$GAME/updateerror.txt" ||
+        fail "the diary does not record the launcher start"
+    has_run VantoraOnlineClient.exe && fail "the game client started"
+    click "${CLOSE_BUTTON[@]}"
+    wait_until 20 window_gone || fail "X did not close the new launcher"
+}
+
+self_update_done() {
+    grep -q "Self-update finished" "$GAME/updateerror.txt" 2>/dev/null
+}
+
+window_gone() {
+    ! window_exists
+}
+
 # The update folder has no manifest; the file check passes: ready to start.
 scenario_file_check_passes() {
     start_site --no-manifest || return

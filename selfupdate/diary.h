@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+// The update diary "updateerror.txt" of one installation folder. Lines have
+// the launcher's format (see updater/update_log.h) so that support reads one
+// file, but the folder is named explicitly instead of taken from the current
+// directory.
+class Diary {
+  public:
+    explicit Diary(std::wstring folder) : folder_(std::move(folder)) {}
+
+    // Appends one time-stamped line; the format follows LogUpdate's. A line
+    // that cannot be written is dropped.
+    void Write(const wchar_t* format, ...) const;
+
+    const std::wstring& folder() const { return folder_; }
+
+  private:
+    std::wstring folder_;
+};

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+
+// Turns a fully qualified path ("C:\...", "C:/...", "\\server\share\...")
+// into its canonical form: backslashes, "." and ".." resolved, no trailing
+// separator except after a drive root. A bare drive ("D:") is taken as the
+// root of that drive, which is how the launcher names an installation at a
+// drive root. Relative and drive-relative paths are refused.
+bool NormalizeAbsolutePath(const std::wstring& path, std::wstring* normalized);
+
+// True when both normalized paths name the same item (ASCII and Unicode
+// letters compared without regard to case, as the file system does).
+bool SamePath(const std::wstring& a, const std::wstring& b);
+
+// True when the normalized path lies strictly below the normalized folder.
+bool IsInsideFolder(const std::wstring& path, const std::wstring& folder);
+
+// folder + "\" + relative, without doubling a separator at a drive root.
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& relative);
+
+// The folder part of a path ("" for a bare name).
+std::wstring ParentFolder(const std::wstring& path);

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "selfupdate/retry.h"
+
+// Exit codes of the self-updater.
+enum SelfUpdateExitCode : int {
+    kSelfUpdateDone = 0,                  // files replaced, launcher started
+    kSelfUpdateRefused = 2,               // arguments refused, nothing changed
+    kSelfUpdateLauncherStillRunning = 3,  // the launcher did not exit, nothing changed
+    kSelfUpdateRolledBack = 4,          // a file failed, everything put back, old launcher started
+    kSelfUpdateLauncherNotStarted = 5,  // files replaced, but the launcher could not be started
+};
+
+struct SelfUpdateSettings {
+    DWORD launcherWaitMilliseconds = 60 * 1000;
+    RetryPolicy retry;
+};
+
+// The whole self-update: checks the four arguments (launcher process id,
+// staging folder, installation folder, launcher program), waits for the
+// launcher to exit, swaps the staged files in with backups, and starts the
+// launcher again. Every step is written to "updateerror.txt" in the
+// installation folder; a refusal that happens before the installation folder
+// is known goes to ownFolder (the self-updater's own folder).
+int RunSelfUpdate(const std::vector<std::wstring>& arguments, const std::wstring& ownFolder,
+                  const SelfUpdateSettings& settings);
+
+// Waits until the process ends. A process that is already gone counts as
+// ended. False when it is still running after the time-out or cannot be
+// waited for; *error then holds the system error (0 for the time-out).
+bool WaitForProcessExit(DWORD processId, DWORD timeoutMilliseconds, DWORD* error);
+
+// Starts the program with the folder as working folder and does not wait.
+bool StartProgram(const std::wstring& program, const std::wstring& workingFolder, DWORD* error);

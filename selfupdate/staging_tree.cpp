@@ -1,0 +1,132 @@
+#include "selfupdate/staging_tree.h"
+
+#include <algorithm>
+
+#include "selfupdate/paths.h"
+
+namespace {
+
+struct FindCloser {
+    HANDLE handle;
+    ~FindCloser() {
+        if (handle != INVALID_HANDLE_VALUE) {
+            FindClose(handle);
+        }
+    }
+};
+
+bool IsDotEntry(const wchar_t* name) {
+    return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0;
+}
+
+bool ListFolder(const std::wstring& root, const std::wstring& relative, StagingTree* tree,
+                std::wstring* problemPath, DWORD* error) {
+    const std::wstring folder = relative.empty() ? root : JoinPath(root, relative);
+    WIN32_FIND_DATAW data;
+    FindCloser find{FindFirstFileW(JoinPath(folder, L"*").c_str(), &data)};
+    if (find.handle == INVALID_HANDLE_VALUE) {
+        *problemPath = folder;
+        *error = GetLastError();
+        return false;
+    }
+    do {
+        if (IsDotEntry(data.cFileName)) {
+            continue;
+        }
+        const std::wstring child =
+            relative.empty() ? std::wstring(data.cFileName) : JoinPath(relative, data.cFileName);
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            *problemPath = JoinPath(root, child);
+            *error = 0;
+            return false;
+        }
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            tree->folders.push_back(child);
+            if (!ListFolder(root, child, tree, problemPath, error)) {
+                return false;
+            }
+        } else {
+            tree->files.push_back(child);
+        }
+    } while (FindNextFileW(find.handle, &data));
+    const DWORD last = GetLastError();
+    if (last != ERROR_NO_MORE_FILES) {
+        *problemPath = folder;
+        *error = last;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ListStagingTree(const std::wstring& stagingFolder, StagingTree* tree,
+                     std::wstring* problemPath, DWORD* error) {
+    *tree = StagingTree();
+    const DWORD attributes = GetFileAttributesW(stagingFolder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        *problemPath = stagingFolder;
+        *error = GetLastError();
+        return false;
+    }
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        *problemPath = stagingFolder;
+        *error = 0;
+        return false;
+    }
+    if (!ListFolder(stagingFolder, std::wstring(), tree, problemPath, error)) {
+        return false;
+    }
+    std::sort(tree->files.begin(), tree->files.end(),
+              [](const std::wstring& a, const std::wstring& b) {
+                  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                              static_cast<int>(b.size()), TRUE) == CSTR_LESS_THAN;
+              });
+    return true;
+}
+
+bool RemoveFolderTree(const std::wstring& folder, std::wstring* leftPath, DWORD* error) {
+    bool complete = true;
+    auto remember = [&](const std::wstring& path) {
+        if (complete) {
+            *leftPath = path;
+            *error = GetLastError();
+        }
+        complete = false;
+    };
+    WIN32_FIND_DATAW data;
+    {
+        FindCloser find{FindFirstFileW(JoinPath(folder, L"*").c_str(), &data)};
+        if (find.handle != INVALID_HANDLE_VALUE) {
+            do {
+                if (IsDotEntry(data.cFileName)) {
+                    continue;
+                }
+                const std::wstring child = JoinPath(folder, data.cFileName);
+                const DWORD attributes = data.dwFileAttributes;
+                if (attributes & FILE_ATTRIBUTE_READONLY) {
+                    SetFileAttributesW(child.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+                }
+                if ((attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                    !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+                    std::wstring nestedLeft;
+                    DWORD nestedError = 0;
+                    if (!RemoveFolderTree(child, &nestedLeft, &nestedError)) {
+                        SetLastError(nestedError);
+                        remember(nestedLeft);
+                    }
+                } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+                    if (!RemoveDirectoryW(child.c_str())) {
+                        remember(child);
+                    }
+                } else if (!DeleteFileW(child.c_str())) {
+                    remember(child);
+                }
+            } while (FindNextFileW(find.handle, &data));
+        }
+    }
+    if (!RemoveDirectoryW(folder.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
+        remember(folder);
+    }
+    return complete;
+}
