@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "app/launcher_messages.h"
+#include "app/program_start.h"
 #include "common/site.h"
 #include "common/win_handle.h"
 #include "patchnotes/patch_notes.h"
@@ -56,23 +57,14 @@ FileCheck RunFileCheckTool(HWND window, const std::wstring& gameDirectory,
         PostStatus(hooks, L"Corvath.exe not found.");
         return FileCheck::kFailed;
     }
-    std::wstring commandLine = L"\"" + toolPath + L"\"";
-    std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
-    buffer.push_back(L'\0');
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        gameDirectory.c_str(), &startup, &process)) {
+    UniqueHandleKernel processHandle = StartProgramInFolder(toolPath, gameDirectory);
+    if (!processHandle) {
         PostStatus(hooks, L"Failed to launch Corvath.exe.");
         return FileCheck::kFailed;
     }
-    UniqueHandleKernel processHandle(process.hProcess);
-    UniqueHandleKernel threadHandle(process.hThread);
     WaitForSingleObject(processHandle.get(), INFINITE);
     DWORD exitCode = 1;
     GetExitCodeProcess(processHandle.get(), &exitCode);
-    threadHandle.reset();
     processHandle.reset();
     if (exitCode != 0) {
         hooks.messageBox(window, L"Update failed. Please try again.", L"Vantora Launcher",

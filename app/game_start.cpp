@@ -1,9 +1,7 @@
 #include <shlwapi.h>
 
-#include <vector>
-
 #include "app/launcher_ui.h"
-#include "common/win_handle.h"
+#include "app/program_start.h"
 
 namespace {
 
@@ -38,19 +36,10 @@ void LauncherUI::LaunchGameExecutable(const std::wstring& exeName, bool closeLau
         messageBox(window, exeName + L" not found.", L"Vantora Launcher", MB_ICONERROR);
         return;
     }
-    const std::wstring commandLine = L"\"" + path + L"\"";
-    std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
-    buffer.push_back(L'\0');
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        gameDirectory.c_str(), &startup, &process)) {
+    if (!StartProgramInFolder(path, gameDirectory)) {
         messageBox(window, L"Failed to start " + exeName + L".", L"Vantora Launcher", MB_ICONERROR);
         return;
     }
-    UniqueHandleKernel(process.hThread).reset();
-    UniqueHandleKernel(process.hProcess).reset();
     if (closeLauncherOnSuccess) {
         PostMessageW(window, WM_CLOSE, 0, 0);
     }

@@ -4,8 +4,6 @@
 
 #include <cstdarg>
 
-#include "common/text.h"
-#include "common/win_handle.h"
 #include "updater/update_log.h"
 
 void Diary::Write(const wchar_t* format, ...) const {
@@ -15,20 +13,9 @@ void Diary::Write(const wchar_t* format, ...) const {
     }
     path += L"updateerror.txt";
 
-    UniqueFile file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-        return;
-    }
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-
     va_list args;
     va_start(args, format);
     const std::wstring message = FormatLogMessage(format, args);
     va_end(args);
-
-    const std::string line = WideToUtf8(FormatLogPrefix(now) + message) + "\r\n";
-    DWORD written = 0;
-    WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    AppendUpdateLogLine(path.c_str(), message);
 }

@@ -124,21 +124,23 @@ std::wstring FormatLogMessage(const wchar_t* format, va_list args) {
     return out;
 }
 
-void LogUpdate(const wchar_t* format, ...) {
-    UniqueFile file(CreateFileW(kLogFileName, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+void AppendUpdateLogLine(const wchar_t* path, const std::wstring& message) {
+    UniqueFile file(CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         return;
     }
     SYSTEMTIME now;
     GetLocalTime(&now);
+    const std::string line = WideToUtf8(FormatLogPrefix(now) + message) + "\r\n";
+    DWORD written = 0;
+    WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
 
+void LogUpdate(const wchar_t* format, ...) {
     va_list args;
     va_start(args, format);
     const std::wstring message = FormatLogMessage(format, args);
     va_end(args);
-
-    const std::string line = WideToUtf8(FormatLogPrefix(now) + message) + "\r\n";
-    DWORD written = 0;
-    WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    AppendUpdateLogLine(kLogFileName, message);
 }

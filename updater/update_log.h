@@ -17,6 +17,10 @@
 // kind on, the format is written as it stands.
 void LogUpdate(const wchar_t* format, ...);
 
+// Appends one line of message to the diary at path, time prefix and line end
+// added, as LogUpdate does.
+void AppendUpdateLogLine(const wchar_t* path, const std::wstring& message);
+
 // The parts of a line, formatted as LogUpdate does.
 std::wstring FormatLogPrefix(const SYSTEMTIME& time);
 std::wstring FormatLogMessage(const wchar_t* format, va_list args);

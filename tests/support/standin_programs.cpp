@@ -51,25 +51,3 @@ std::vector<std::wstring> WaitForRecordedArguments(const std::wstring& folder,
     }
     return arguments;
 }
-
-RunningProgram::RunningProgram(const std::wstring& programPath) {
-    std::wstring commandLine = L"\"" + programPath + L"\" --hold 60000";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(programPath.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
-                        DETACHED_PROCESS, nullptr, nullptr, &startup, &info)) {
-        return;
-    }
-    process_.reset(info.hProcess);
-    UniqueHandleKernel thread(info.hThread);
-    // The program file is in use once it can no longer be opened exclusively.
-    WaitUntil([&] { return !CanOpenExclusively(programPath); }, 5000);
-}
-
-RunningProgram::~RunningProgram() {
-    if (process_) {
-        TerminateProcess(process_.get(), 0);
-        WaitForSingleObject(process_.get(), 10000);
-    }
-}

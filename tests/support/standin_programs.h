@@ -14,20 +14,3 @@ extern const wchar_t kRecorderPath[];
 // it. Empty when nothing was recorded in time.
 std::vector<std::wstring> WaitForRecordedArguments(const std::wstring& folder,
                                                    const std::wstring& programPath);
-
-// Runs the program at programPath with "--hold 60000" (the tool stand-in then
-// stays alive a minute) until the object goes away, so that its file is in
-// use meanwhile. The program gets no console at all: a console host made for
-// it could outlive it and keep the test's output open.
-class RunningProgram {
-  public:
-    explicit RunningProgram(const std::wstring& programPath);
-    ~RunningProgram();
-    RunningProgram(const RunningProgram&) = delete;
-    RunningProgram& operator=(const RunningProgram&) = delete;
-
-    bool started() const { return static_cast<bool>(process_); }
-
-  private:
-    UniqueHandleKernel process_;
-};

@@ -49,7 +49,7 @@ HeldProgram::HeldProgram(const std::wstring& programPath) : programPath_(program
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
     if (!CreateProcessW(programPath.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
-                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
+                        DETACHED_PROCESS, nullptr, nullptr, &startup, &process)) {
         return;
     }
     CloseHandle(process.hThread);

@@ -40,7 +40,9 @@ class ScopedEnvironmentVariable {
 
 // A running program: the stand-in started from programPath, which stays
 // alive until the object goes away (at most a minute), so that its file is in
-// use meanwhile. The constructor returns once the program runs.
+// use meanwhile. The constructor returns once the program runs. The program
+// gets no console at all: a console host made for it could outlive it and keep
+// the test's output open.
 class HeldProgram {
   public:
     explicit HeldProgram(const std::wstring& programPath);

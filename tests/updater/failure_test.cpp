@@ -122,7 +122,7 @@ TEST(ExtractionFailure, ContinueAfterARetryRefusedForARunningProgramClearsThatRe
     ScopedCurrentDirectory cwd(folder.path());
     const std::wstring client = folder.Child(L"VantoraOnlineClient.exe");
     ASSERT_TRUE(InstallStandIn(folder.path(), L"VantoraOnlineClient.exe"));
-    RunningProgram running(client);
+    HeldProgram running(client);
     ASSERT_TRUE(running.started());
     ASSERT_TRUE(ZipBuilder().AddFile("VantoraOnlineClient.exe", "new").WriteTo(L"patch.zip"));
     Updater updater;

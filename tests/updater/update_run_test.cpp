@@ -283,7 +283,7 @@ TEST_F(UpdateRunTest, StopsWithoutADialogWhenAProgramOfTheArchiveIsRunning) {
     NewServer();
     const std::wstring client = game.Child(L"VantoraOnlineClient.exe");
     ASSERT_TRUE(InstallStandIn(game.path(), L"VantoraOnlineClient.exe"));
-    RunningProgram running(client);
+    HeldProgram running(client);
     ASSERT_TRUE(running.started());
     Serve("manifest.json", R"({"patches":[{"version":1,"zip":"patch_2.zip","created":2}]})");
     Serve("patch_2.zip", ZipBuilder()
