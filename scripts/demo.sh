@@ -45,7 +45,7 @@ trap cleanup EXIT
 echo "Preparing Wine (the first start takes a minute)..."
 start_display || exit 1
 echo "Demo site: http://127.0.0.1:$SITE_PORT (folder $SITE)"
-start_site --notes 9 --full 202612010 --patch 202612071 --patch "$LAST_STAMP" || exit 1
+start_site --scenic --notes 9 --full 202612010 --patch 202612071 --patch "$LAST_STAMP" || exit 1
 prepare_game
 echo "Demo game folder: $GAME"
 start_launcher || exit 1

@@ -11,6 +11,7 @@ puts a copy of the file NAME (a path on this machine) into the archive of
 STAMP under its base name, e.g. a launcher program.
 """
 import argparse
+import math
 import json
 import os
 import struct
@@ -22,13 +23,25 @@ import zlib
 PICTURE_COLOURS = [(255, 0, 255), (0, 200, 80), (240, 160, 0)]
 
 
-def write_png(path, width, height, rgb):
+def write_png(path, width, height, rgb, scenic=False):
     def chunk(kind, data):
         body = kind + data
         return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
 
-    row = b"\x00" + bytes(rgb) * width
-    raw = row * height
+    if scenic:
+        # An evening sky fading into the picture's colour over a line of hills.
+        rows = []
+        for y in range(height):
+            t = y / max(1, height - 1)
+            sky = bytes(int(a + (b - a) * t) for a, b in zip((18, 32, 72), rgb))
+            pixels = bytearray()
+            for x in range(width):
+                ridge = height * (0.72 + 0.12 * math.sin(x / width * 7.0 + 1.3))
+                pixels += bytes((20, 28, 44)) if y > ridge else sky
+            rows.append(b"\x00" + bytes(pixels))
+        raw = b"".join(rows)
+    else:
+        raw = (b"\x00" + bytes(rgb) * width) * height
     png = b"\x89PNG\r\n\x1a\n"
     png += chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
     png += chunk(b"IDAT", zlib.compress(raw, 9))
@@ -101,6 +114,8 @@ def main():
     parser.add_argument("--patch", type=int, action="append", default=[])
     parser.add_argument("--carry", action="append", default=[])
     parser.add_argument("--big-full", type=int, default=0)
+    parser.add_argument("--scenic", action="store_true",
+                        help="shaded pictures for the demo instead of flat test colours")
     args = parser.parse_args()
 
     notes_dir = os.path.join(args.out, "patchnotes")
@@ -110,7 +125,7 @@ def main():
     os.makedirs(updates_dir, exist_ok=True)
     if not args.no_page:
         for i, colour in enumerate(PICTURE_COLOURS):
-            write_png(os.path.join(images_dir, "note%d.png" % i), 320, 120, colour)
+            write_png(os.path.join(images_dir, "note%d.png" % i), 320, 120, colour, args.scenic)
         with open(os.path.join(notes_dir, "patchnotes.php"), "w", encoding="utf-8") as page:
             page.write(patch_page(args.notes))
 
