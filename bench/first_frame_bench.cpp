@@ -11,20 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_clock.h"
 #include "common/win_handle.h"
 
 namespace {
-
-double Now() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 std::wstring TempFolder(const wchar_t* name) {
     wchar_t base[MAX_PATH] = {};
@@ -68,12 +58,6 @@ double FirstFrameSeconds(const std::wstring& program, const wchar_t* windowClass
     TerminateProcess(process.get(), 0);
     WaitForSingleObject(process.get(), 10000);
     return seconds;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 }  // namespace

@@ -15,18 +15,11 @@
 #include <vector>
 
 #include "common/site.h"
+#include "bench/bench_clock.h"
 #include "common/win_handle.h"
 #include "updater/updater.h"
 
 namespace {
-
-double Now() {
-    LARGE_INTEGER frequency;
-    LARGE_INTEGER counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 std::wstring FreshFolder(const wchar_t* name) {
     wchar_t base[MAX_PATH] = {};
@@ -100,12 +93,6 @@ double RunLauncher(const std::wstring& program, const std::string& stamp, SIZE_T
     TerminateProcess(process.get(), 0);
     WaitForSingleObject(process.get(), 10000);
     return seconds;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 }  // namespace
