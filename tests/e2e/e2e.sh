@@ -242,10 +242,12 @@ scenario_wheel_and_drag() {
     expect_eq "after a drag on the status line" "$origin" "100 100"
     # A press on the bare background moves the window.
     drag "${BACKGROUND[@]}" 80 40
+    wait_until 5 origin_is 180 140
     origin="$(window_origin)"
     expect_eq "after a drag on the background" "$origin" "180 140"
     # The closed resolution list's entries are hidden: their column drags too.
     drag 1010 150 -80 -40
+    wait_until 5 origin_is 100 100
     origin="$(window_origin)"
     expect_eq "after a drag on the closed resolution list" "$origin" "100 100"
     screenshot dragged-back >/dev/null
@@ -265,19 +267,27 @@ region_equals() {
     [ "$(compare -metric AE -crop "${5}x${6}+${3}+${4}" "$1" "$shot" null: 2>&1)" = 0 ]
 }
 
-# drag X Y DX DY: press at client X Y, move by DX DY, release.
+# drag X Y DX DY: press at client X Y, move by DX DY in small steps, release.
+# The system's move loop starts only once the press has been handled, so the
+# pointer keeps moving for a while rather than jumping once.
 drag() {
     local origin
     origin=($(window_origin)) || { fail "no window to drag"; return 1; }
-    local x=$((origin[0] + $1)) y=$((origin[1] + $2))
+    local x=$((origin[0] + $1)) y=$((origin[1] + $2)) step
     xdotool mousemove "$x" "$y" mousedown 1
     sleep 0.3
-    xdotool mousemove $((x + $3 / 2)) $((y + $4 / 2))
-    sleep 0.2
-    xdotool mousemove $((x + $3)) $((y + $4))
+    for step in 1 2 3 4 5 6 7 8; do
+        xdotool mousemove $((x + $3 * step / 8)) $((y + $4 * step / 8))
+        sleep 0.1
+    done
     sleep 0.3
     xdotool mouseup 1
-    sleep 0.5
+    sleep 0.3
+}
+
+# origin_is X Y: the launcher window stands at screen X Y.
+origin_is() {
+    [ "$(window_origin)" = "$1 $2" ]
 }
 
 if ! declare -F "scenario_$SCENARIO" >/dev/null; then
