@@ -16,7 +16,6 @@
 namespace {
 
 constexpr wchar_t kPatchNotesPath[] = L"/patchnotes/patchnotes.php";
-constexpr wchar_t kSelfUpdateFolder[] = L"_launcher_self_update";
 constexpr wchar_t kFileCheckTool[] = L"Corvath.exe";
 
 // Posts a message whose payload the receiver frees; when the message cannot
@@ -107,11 +106,6 @@ void RunBackgroundWork(HWND window, const std::wstring& gameDirectory,
     Updater updater;
     updater.baseUrl = UpdateFolderUrl();
     updater.onStatus = [&hooks](const std::wstring& text) { PostStatus(hooks, text); };
-    updater.launcherUpdatePending = false;
-    updater.haltedAfterExtractionFailure = false;
-    updater.blockedByRunningExecutable = false;
-    updater.runningExecutablePath.clear();
-    updater.selfUpdateFolder = kSelfUpdateFolder;
     updater.showMessageBox = hooks.messageBox;  // the extraction-failure dialog
 
     if (!hooks.runUpdate(updater)) {

@@ -22,11 +22,10 @@ void LauncherUI::StartGame() {
         closeAfterStart = false;
     }
     std::wstring error;
-    if (!EnsureUserSetupIni(LegacySetupIniPath(), &error, userFolder)) {
+    if (!PrepareUserSetupIni(error)) {
         messageBox(window, error, L"Vantora Launcher", MB_ICONERROR);
         return;
     }
-    userSetupIniPath = GetUserSetupIniPath(userFolder);
     LaunchGameExecutable(kClientProgram, closeAfterStart);
 }
 

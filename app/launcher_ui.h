@@ -101,6 +101,9 @@ class LauncherUI {
     Element* Add(std::unique_ptr<Element> element);
     void CreateElements(bool iniOk);
     std::wstring LegacySetupIniPath() const { return gameDirectory + L"setup.ini"; }
+    // Prepares the per-user setup.ini and refreshes userSetupIniPath; false
+    // with error set when it could not be prepared.
+    bool PrepareUserSetupIni(std::wstring& error);
 
     std::vector<std::unique_ptr<UIElement>> ownedElements_;
 };

@@ -7,9 +7,9 @@
 
 #include "app/launcher_messages.h"
 #include "app/launcher_ui.h"
-#include "app/wheel_scroll.h"
 #include "ui/element.h"
 #include "ui/gdiplus_session.h"
+#include "ui/images.h"
 #include "ui/patch_notes_view.h"
 
 const wchar_t kLauncherWindowClass[] = L"VantoraLauncher";
@@ -81,11 +81,7 @@ void OnMouseWheel(HWND window, LauncherUI& launcher, WPARAM wParam, LPARAM lPara
     if (view == nullptr || !view->HitTest(point.x, point.y)) {
         return;
     }
-    const int32_t old = view->scrollOffset;
-    view->scrollOffset =
-        WheelScrollOffset(old, view->contentHeight, view->bounds.bottom - view->bounds.top,
-                          GET_WHEEL_DELTA_WPARAM(wParam));
-    if (view->scrollOffset != old) {
+    if (view->ScrollByWheel(GET_WHEEL_DELTA_WPARAM(wParam))) {
         Invalidate(window);
     }
 }
@@ -160,8 +156,8 @@ void RegisterLauncherWindowClass(HINSTANCE instance) {
     windowClass.style = 0;
     windowClass.lpfnWndProc = LauncherWindowProcedure;
     windowClass.hInstance = instance;
-    windowClass.hIcon = static_cast<HICON>(
-        LoadImageW(instance, MAKEINTRESOURCEW(101), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
+    windowClass.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kProgramIconId),
+                                                      IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = nullptr;
     windowClass.lpszMenuName = nullptr;

@@ -74,11 +74,10 @@ void LauncherUI::SetSkillEffectQuality(bool high) {
 
 void LauncherUI::SetScreenResolution(int32_t width, int32_t height) {
     std::wstring error;
-    if (!EnsureUserSetupIni(LegacySetupIniPath(), &error, userFolder)) {
+    if (!PrepareUserSetupIni(error)) {
         SetStatus(error);
         return;
     }
-    userSetupIniPath = GetUserSetupIniPath(userFolder);
     if (userSetupIniPath.empty()) {
         SetStatus(L"Could not resolve the LocalAppData setup.ini path.");
         return;
@@ -105,11 +104,10 @@ void LauncherUI::SetScreenResolution(int32_t width, int32_t height) {
 
 void LauncherUI::OpenClientSettings() {
     std::wstring error;
-    if (!EnsureUserSetupIni(LegacySetupIniPath(), &error, userFolder)) {
+    if (!PrepareUserSetupIni(error)) {
         messageBox(window, error, L"Vantora Launcher", MB_ICONERROR);
         return;
     }
-    userSetupIniPath = GetUserSetupIniPath(userFolder);
     const std::wstring legacyPath = LegacySetupIniPath();
     if (window == nullptr || userSetupIniPath.empty()) {
         return;
@@ -120,4 +118,12 @@ void LauncherUI::OpenClientSettings() {
     if (saved) {
         SetStatus(L"New client settings saved.");
     }
+}
+
+bool LauncherUI::PrepareUserSetupIni(std::wstring& error) {
+    if (!EnsureUserSetupIni(LegacySetupIniPath(), &error, userFolder)) {
+        return false;
+    }
+    userSetupIniPath = GetUserSetupIniPath(userFolder);
+    return true;
 }

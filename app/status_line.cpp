@@ -1,4 +1,5 @@
 #include <memory>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -43,8 +44,7 @@ void LauncherUI::OnPatchNotesMessage(LPARAM payload) {
         return;
     }
     if (patchNotesView != nullptr) {
-        patchNotesView->blocks = *blocks;
-        patchNotesView->scrollOffset = 0;
+        patchNotesView->SetBlocks(std::move(*blocks));
     }
     InvalidateWindow(window);
 }

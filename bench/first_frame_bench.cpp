@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "bench/bench_clock.h"
+#include "app/program_start.h"
+#include "bench/bench_support.h"
 #include "common/win_handle.h"
 
 namespace {
@@ -28,19 +29,12 @@ std::wstring TempFolder(const wchar_t* name) {
 // within 30 seconds.
 double FirstFrameSeconds(const std::wstring& program, const wchar_t* windowClass,
                          const std::wstring& folder) {
-    const std::wstring copy = folder + L"\\" + program.substr(program.find_last_of(L"\\/") + 1);
-    CopyFileW(program.c_str(), copy.c_str(), FALSE);
-    std::wstring commandLine = L"\"" + copy + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
+    const std::wstring copy = CopyProgramInto(program, folder);
     const double start = Now();
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.c_str(), &startup, &info)) {
+    UniqueHandleKernel process = StartProgramInFolder(copy, folder);
+    if (!process) {
         return -1;
     }
-    UniqueHandleKernel process(info.hProcess);
-    UniqueHandleKernel thread(info.hThread);
     double seconds = -1;
     while (Now() - start < 30) {
         HWND window = FindWindowW(windowClass, nullptr);
@@ -48,15 +42,14 @@ double FirstFrameSeconds(const std::wstring& program, const wchar_t* windowClass
         if (window != nullptr) {
             GetWindowThreadProcessId(window, &owner);
         }
-        if (owner == info.dwProcessId && IsWindowVisible(window) &&
+        if (owner == GetProcessId(process.get()) && IsWindowVisible(window) &&
             !GetUpdateRect(window, nullptr, FALSE)) {
             seconds = Now() - start;
             break;
         }
         Sleep(1);
     }
-    TerminateProcess(process.get(), 0);
-    WaitForSingleObject(process.get(), 10000);
+    EndProgram(process.get());
     return seconds;
 }
 

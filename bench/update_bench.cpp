@@ -15,7 +15,8 @@
 #include <vector>
 
 #include "common/site.h"
-#include "bench/bench_clock.h"
+#include "app/program_start.h"
+#include "bench/bench_support.h"
 #include "common/win_handle.h"
 #include "updater/updater.h"
 
@@ -62,19 +63,12 @@ double RunEngine(const std::string& stamp) {
 
 double RunLauncher(const std::wstring& program, const std::string& stamp, SIZE_T* peak) {
     const std::wstring folder = FreshFolder(L"vantora-bench-launcher-update");
-    const std::wstring copy = folder + L"\\" + program.substr(program.find_last_of(L"\\/") + 1);
-    CopyFileW(program.c_str(), copy.c_str(), FALSE);
-    std::wstring commandLine = L"\"" + copy + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
+    const std::wstring copy = CopyProgramInto(program, folder);
     const double start = Now();
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.c_str(), &startup, &info)) {
+    UniqueHandleKernel process = StartProgramInFolder(copy, folder);
+    if (!process) {
         return -1;
     }
-    UniqueHandleKernel process(info.hProcess);
-    UniqueHandleKernel thread(info.hThread);
     double seconds = -1;
     while (Now() - start < 600) {
         if (VersionIs(folder, stamp)) {
@@ -90,8 +84,7 @@ double RunLauncher(const std::wstring& program, const std::string& stamp, SIZE_T
     if (GetProcessMemoryInfo(process.get(), &counters, sizeof(counters))) {
         *peak = std::max(*peak, counters.PeakWorkingSetSize);
     }
-    TerminateProcess(process.get(), 0);
-    WaitForSingleObject(process.get(), 10000);
+    EndProgram(process.get());
     return seconds;
 }
 

@@ -54,6 +54,12 @@ struct FileHandleTraits {
     static void Close(Type handle) noexcept { ::CloseHandle(handle); }
 };
 
+struct FindHandleTraits {
+    using Type = HANDLE;
+    static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(Type handle) noexcept { ::FindClose(handle); }
+};
+
 struct InternetHandleTraits {
     using Type = HINTERNET;
     static Type Invalid() noexcept { return nullptr; }
@@ -69,6 +75,7 @@ struct GdiObjectTraits {
 
 using UniqueHandleKernel = UniqueHandle<KernelHandleTraits>;  // process, thread, event
 using UniqueFile = UniqueHandle<FileHandleTraits>;
+using UniqueFind = UniqueHandle<FindHandleTraits>;          // FindFirstFileW search
 using UniqueInternet = UniqueHandle<InternetHandleTraits>;  // WinHTTP session/connection/request
 using UniqueFont = UniqueHandle<GdiObjectTraits<HFONT>>;
 using UniqueBrush = UniqueHandle<GdiObjectTraits<HBRUSH>>;

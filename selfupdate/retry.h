@@ -5,6 +5,7 @@
 #include <string>
 
 #include "selfupdate/diary.h"
+#include "updater/file_replace.h"
 
 // How often a file operation that failed because another program holds the
 // file (sharing violation, access denied, lock violation) is tried before it
@@ -15,8 +16,7 @@ struct RetryPolicy {
 };
 
 inline bool IsTransientFileError(DWORD error) {
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
-           error == ERROR_LOCK_VIOLATION || error == ERROR_USER_MAPPED_FILE;
+    return IsSharingError(error) || error == ERROR_USER_MAPPED_FILE;
 }
 
 // Runs op (which sets the last error when it fails) until it succeeds,

@@ -1,5 +1,6 @@
 #include "selfupdate/self_update.h"
 
+#include "app/program_start.h"
 #include "common/win_handle.h"
 #include "selfupdate/arguments.h"
 #include "selfupdate/diary.h"
@@ -37,19 +38,9 @@ bool WaitForProcessExit(DWORD processId, DWORD timeoutMilliseconds, DWORD* error
 }
 
 bool StartProgram(const std::wstring& program, const std::wstring& workingFolder, DWORD* error) {
-    std::wstring commandLine = L"\"" + program + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        workingFolder.c_str(), &startup, &info)) {
-        *error = GetLastError();
-        return false;
-    }
-    UniqueHandleKernel process(info.hProcess);
-    UniqueHandleKernel thread(info.hThread);
-    *error = 0;
-    return true;
+    const UniqueHandleKernel process = StartProgramInFolder(program, workingFolder);
+    *error = process ? 0 : GetLastError();
+    return static_cast<bool>(process);
 }
 
 int RunSelfUpdate(const std::vector<std::wstring>& arguments, const std::wstring& ownFolder,

@@ -2,18 +2,10 @@
 
 #include <algorithm>
 
+#include "common/win_handle.h"
 #include "selfupdate/paths.h"
 
 namespace {
-
-struct FindCloser {
-    HANDLE handle;
-    ~FindCloser() {
-        if (handle != INVALID_HANDLE_VALUE) {
-            FindClose(handle);
-        }
-    }
-};
 
 bool IsDotEntry(const wchar_t* name) {
     return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0;
@@ -23,8 +15,8 @@ bool ListFolder(const std::wstring& root, const std::wstring& relative, StagingT
                 std::wstring* problemPath, DWORD* error) {
     const std::wstring folder = relative.empty() ? root : JoinPath(root, relative);
     WIN32_FIND_DATAW data;
-    FindCloser find{FindFirstFileW(JoinPath(folder, L"*").c_str(), &data)};
-    if (find.handle == INVALID_HANDLE_VALUE) {
+    UniqueFind find(FindFirstFileW(JoinPath(folder, L"*").c_str(), &data));
+    if (!find) {
         *problemPath = folder;
         *error = GetLastError();
         return false;
@@ -48,7 +40,7 @@ bool ListFolder(const std::wstring& root, const std::wstring& relative, StagingT
         } else {
             tree->files.push_back(child);
         }
-    } while (FindNextFileW(find.handle, &data));
+    } while (FindNextFileW(find.get(), &data));
     const DWORD last = GetLastError();
     if (last != ERROR_NO_MORE_FILES) {
         *problemPath = folder;
@@ -96,8 +88,8 @@ bool RemoveFolderTree(const std::wstring& folder, std::wstring* leftPath, DWORD*
     };
     WIN32_FIND_DATAW data;
     {
-        FindCloser find{FindFirstFileW(JoinPath(folder, L"*").c_str(), &data)};
-        if (find.handle != INVALID_HANDLE_VALUE) {
+        UniqueFind find(FindFirstFileW(JoinPath(folder, L"*").c_str(), &data));
+        if (find) {
             do {
                 if (IsDotEntry(data.cFileName)) {
                     continue;
@@ -122,7 +114,7 @@ bool RemoveFolderTree(const std::wstring& folder, std::wstring* leftPath, DWORD*
                 } else if (!DeleteFileW(child.c_str())) {
                     remember(child);
                 }
-            } while (FindNextFileW(find.handle, &data));
+            } while (FindNextFileW(find.get(), &data));
         }
     }
     if (!RemoveDirectoryW(folder.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {

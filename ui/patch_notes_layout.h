@@ -42,3 +42,9 @@ bool ComputeScrollbar(const RECT& bounds, int contentHeight, int scrollOffset, R
 // The offset that puts the thumb's top at thumbTop (limited to the track).
 int ThumbTopToOffset(const RECT& track, int thumbLength, int thumbTop, int contentHeight,
                      int viewHeight);
+
+// The offset after one wheel message: 60 pixels a notch (delta 120), turning
+// away from the user scrolls up, kept between 0 and contentHeight - viewHeight
+// (0 when the content is shorter than the view).
+int32_t WheelScrollOffset(int32_t scrollOffset, int32_t contentHeight, int32_t viewHeight,
+                          int wheelDelta);

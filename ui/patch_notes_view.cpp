@@ -217,8 +217,7 @@ void UIPatchNotes::SetBlocks(std::vector<PatchNoteBlock> newBlocks) {
 }
 
 bool UIPatchNotes::ScrollByWheel(int wheelDelta) {
-    const int limit = std::max(0, contentHeight - Height());
-    const int offset = std::clamp(scrollOffset - wheelDelta / 2, 0, limit);
+    const int32_t offset = WheelScrollOffset(scrollOffset, contentHeight, Height(), wheelDelta);
     if (offset == scrollOffset) {
         return false;
     }

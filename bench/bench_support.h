@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 // Seconds on the performance counter.
@@ -21,4 +22,17 @@ inline double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     const size_t n = values.size();
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Copies program into folder and returns the copy's path.
+inline std::wstring CopyProgramInto(const std::wstring& program, const std::wstring& folder) {
+    const std::wstring copy = folder + L"\\" + program.substr(program.find_last_of(L"\\/") + 1);
+    CopyFileW(program.c_str(), copy.c_str(), FALSE);
+    return copy;
+}
+
+// Ends a benchmarked program that is still running.
+inline void EndProgram(HANDLE process) {
+    TerminateProcess(process, 0);
+    WaitForSingleObject(process, 10000);
 }

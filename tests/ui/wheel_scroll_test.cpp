@@ -1,4 +1,4 @@
-#include "app/wheel_scroll.h"
+#include "ui/patch_notes_layout.h"
 
 #include <gtest/gtest.h>
 
