@@ -58,6 +58,10 @@ std::wstring ArchiveNameToWide(const std::string& bytes) {
             }
         }
     }
+    return BytesToWide(bytes);
+}
+
+std::wstring BytesToWide(const std::string& bytes) {
     std::wstring wide;
     wide.reserve(bytes.size());
     for (char c : bytes) {

@@ -15,3 +15,6 @@ std::string AsciiLower(std::string text);
 // Turns an archive entry name into UTF-16: as UTF-8 when the bytes are valid
 // UTF-8, else through the system's ANSI code page, else one unit per byte.
 std::wstring ArchiveNameToWide(const std::string& bytes);
+
+// Every byte becomes one UTF-16 unit of the same value (Latin-1).
+std::wstring BytesToWide(const std::string& bytes);

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "common/text.h"
 #include "updater/updater.h"
 
 namespace {
@@ -16,16 +17,6 @@ struct PackageWalk {
 
 const PackageWalk kFullWalk = {L"Applying FULL: ", true, L"full.zip"};
 const PackageWalk kPatchWalk = {L"Applying PATCH: ", false, L"patch.zip"};
-
-// Every byte of the name becomes one UTF-16 unit.
-std::wstring ByteWise(const std::string& text) {
-    std::wstring wide;
-    wide.reserve(text.size());
-    for (char c : text) {
-        wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
-    }
-    return wide;
-}
 
 void WriteToConsole(std::wostream* console, const std::wstring& text) {
     std::wostream& out = console != nullptr ? *console : std::wcout;
@@ -47,8 +38,8 @@ bool ApplyPackages(Updater& updater, std::vector<UpdatePackage> packages,
         const std::string stamp = std::to_string(package.created);
         WriteToConsole(
             updater.console,
-            walk.consolePrefix + ByteWise(walk.showVersion ? package.version : stamp) + L"\n");
-        if (!updater.DownloadFile(updater.baseUrl + ByteWise(package.zip), walk.archiveName)) {
+            walk.consolePrefix + BytesToWide(walk.showVersion ? package.version : stamp) + L"\n");
+        if (!updater.DownloadFile(updater.baseUrl + BytesToWide(package.zip), walk.archiveName)) {
             return false;
         }
         if (!updater.ExtractZip(walk.archiveName, L".")) {

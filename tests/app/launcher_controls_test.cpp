@@ -41,8 +41,6 @@ class LauncherControls : public ::testing::Test {
         launcher.Initialize(window.handle(), game.path() + L"\\");
     }
 
-    UIButton* Button(size_t index) { return dynamic_cast<UIButton*>(launcher.elements[index]); }
-
     TempFolder game{L"screen"};
     TempFolder user{L"user"};
     TempFolder elsewhere{L"elsewhere"};

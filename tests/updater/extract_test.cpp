@@ -56,10 +56,6 @@ class ExtractZipTest : public ::testing::Test {
     std::string Game(const std::wstring& relative) const {
         return ReadBytes(game_ + L"\\" + relative);
     }
-    bool HasLog(const std::string& line) const {
-        const std::vector<std::string> log = ReadUpdateLogMessages();
-        return std::find(log.begin(), log.end(), line) != log.end();
-    }
 
     TempFolder folder_;
     std::wstring game_ = folder_.Child(L"game");
