@@ -17,6 +17,8 @@ bench_exe="$build/bench/download_bench.exe"
     echo "build the benchmark first: cmake --build --preset x64" >&2
     exit 1
 }
+. "$root/cmake/wine-loader.sh"
+require_native_programs_of "$build"
 
 work="$(mktemp -d)"
 server_pid=""

@@ -21,6 +21,8 @@ bench_exe="$build/bench/extract_bench.exe"
     echo "build the benchmark first: cmake --build --preset x64" >&2
     exit 1
 }
+. "$root/cmake/wine-loader.sh"
+require_native_programs_of "$build"
 command -v unzip >/dev/null || { echo "unzip is missing (scripts/setup.sh)" >&2; exit 1; }
 
 work="$(mktemp -d)"

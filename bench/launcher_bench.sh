@@ -15,6 +15,7 @@ HERE="$(cd "$(dirname "$0")/../tests/e2e" && pwd)"
 RUN_FOLDER="$BUILD/bench-run"
 # shellcheck source=tests/e2e/e2e_lib.sh
 . "$HERE/e2e_lib.sh"
+require_native_programs_of "$BUILD"
 
 exec 8>"${TMPDIR:-/tmp}/vantora-site-$SITE_PORT.lock"
 flock -w 900 8 || { echo "the site port stayed taken by another run" >&2; exit 1; }

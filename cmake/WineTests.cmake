@@ -8,12 +8,38 @@ configure_file(${CMAKE_SOURCE_DIR}/cmake/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine
                                 WORLD_READ WORLD_EXECUTE
                @ONLY)
 
-# A 32-bit program under a 64-bit-only Wine prints nothing and exits 0, which
-# would let every test pass without running. Refuse to register such tests.
+# How the Wine tests of this build run:
+#   native   - every test is a CTest entry of its own, end-to-end runs too;
+#   emulated - the kernel runs no 32-bit programs and qemu's user-mode
+#              emulation does (scripts/setup.sh sets it up), at about a minute
+#              per program start: the test program runs once, without the
+#              tests that start other programs, open windows or use the
+#              network (tests/not-emulated.txt); VANTORA_EMULATE_32BIT=1 in
+#              the environment chooses this for a 32-bit build anywhere;
+#   none     - 32-bit Wine is missing or cannot run: one entry that fails.
+# A 32-bit program under a 64-bit-only Wine prints nothing and exits 0, so
+# no 32-bit test is registered unless 32-bit Wine answers.
+set(VANTORA_TEST_MODE native)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    execute_process(COMMAND /usr/lib/wine/wine --version RESULT_VARIABLE wine32_result
+                    OUTPUT_QUIET ERROR_QUIET)
+    set(binfmt_entry /proc/sys/fs/binfmt_misc/qemu-i386)
+    set(binfmt_state "")
+    if(EXISTS ${binfmt_entry})
+        file(STRINGS ${binfmt_entry} binfmt_state LIMIT_COUNT 1)
+    endif()
+    if(NOT wine32_result EQUAL 0)
+        message(WARNING "32-bit Wine (wine32:i386) does not run here: no Wine tests for this build")
+        set(VANTORA_TEST_MODE none)
+    elseif(binfmt_state STREQUAL "enabled" OR "$ENV{VANTORA_EMULATE_32BIT}" STREQUAL "1")
+        set(VANTORA_TEST_MODE emulated)
+    endif()
+endif()
 set(VANTORA_CAN_RUN_TESTS ON)
-if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND NOT EXISTS /usr/lib/wine/wine)
-    message(WARNING "32-bit Wine (wine32:i386) is missing: no tests are registered for this build")
+if(VANTORA_TEST_MODE STREQUAL "none")
     set(VANTORA_CAN_RUN_TESTS OFF)
+    add_test(NAME wine32_missing COMMAND sh -c
+             "echo '32-bit Wine cannot run on this machine (scripts/setup.sh)'; exit 1")
 endif()
 
 if(VANTORA_CAN_RUN_TESTS)
@@ -32,7 +58,7 @@ endif()
 # that exits without running cannot pass; a second entry checks that the
 # program lists at least one test at all.
 function(vantora_add_gtest target)
-    if(NOT VANTORA_CAN_RUN_TESTS)
+    if(NOT VANTORA_TEST_MODE STREQUAL "native")
         return()
     endif()
     gtest_discover_tests(${target}
@@ -47,4 +73,35 @@ function(vantora_add_gtest target)
     set_tests_properties(${target}.lists_tests PROPERTIES
         FIXTURES_REQUIRED test_display
         PASS_REGULAR_EXPRESSION "\n[A-Za-z_][A-Za-z0-9_/]*\\.\r?\n  [A-Za-z_]")
+endfunction()
+
+# The emulated run of a test program: once, without the tests listed in
+# tests/not-emulated.txt. The otherCount entries of a native run that
+# otherText names have no counterpart here.
+function(vantora_add_emulated_run target otherCount otherText)
+    if(NOT VANTORA_TEST_MODE STREQUAL "emulated")
+        return()
+    endif()
+    add_test(NAME ${target}.emulated
+             COMMAND bash ${CMAKE_SOURCE_DIR}/cmake/emulated-run.sh ${CMAKE_BINARY_DIR}
+                     $<TARGET_FILE:${target}> ${CMAKE_SOURCE_DIR}/tests/not-emulated.txt
+                     ${otherCount} "${otherText}")
+    set_tests_properties(${target}.emulated PROPERTIES
+        FIXTURES_REQUIRED test_display
+        TIMEOUT 1200)
+endfunction()
+
+# Checks of the built programs that need no Windows: machine type, GUI
+# subsystem, system DLLs only, the administrator manifest.
+function(vantora_add_program_check target)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        set(machine i386)
+    else()
+        set(machine x86-64)
+    endif()
+    add_test(NAME program_check.${target}
+             COMMAND bash ${CMAKE_SOURCE_DIR}/cmake/check-program.sh $<TARGET_FILE:${target}>
+                     ${machine} ${CMAKE_OBJDUMP} ${CMAKE_OBJCOPY})
+    set_tests_properties(program_check.${target} PROPERTIES
+        PASS_REGULAR_EXPRESSION "program check passed")
 endfunction()

@@ -154,16 +154,16 @@ scenario_file_check_fails() {
     prepare_game
     printf 1 > "$GAME/Corvath.exe.exit"
     start_launcher || return
-    answer_box "Vantora Launcher" Return
+    answer_box "Vantora Launcher" OK
     screenshot failed >/dev/null
     progress_full && fail "the progress bar filled after a failed file check"
     click "${START_BUTTON[@]}"
-    answer_box "Warning" n
+    answer_box "Warning" No
     sleep 1
     has_run VantoraOnlineClient.exe && fail "the client started after No"
     window_exists || fail "the launcher closed after No"
     click "${START_BUTTON[@]}"
-    answer_box "Warning" Return
+    answer_box "Warning" Yes
     wait_until 20 has_run VantoraOnlineClient.exe || fail "the client did not start after Yes"
     sleep 1
     window_exists || fail "the launcher closed after starting an unfinished update"

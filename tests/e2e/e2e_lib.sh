@@ -29,6 +29,8 @@ fi
 export WINEPREFIX="${RUN_WINEPREFIX:-$BUILD/e2e-wineprefix}"
 export WINEDEBUG=-all
 export LC_ALL=C.UTF-8
+# shellcheck source=cmake/wine-loader.sh
+. "$HERE/../../cmake/wine-loader.sh"
 xvfb_pid=""
 
 fail() {
@@ -128,7 +130,7 @@ user_setup_ini() {
 
 # start_launcher: runs the launcher from another folder than the game folder.
 start_launcher() {
-    (cd "$WORK/elsewhere" && exec wine "$GAME/$LAUNCHER_EXE") </dev/null \
+    (cd "$WORK/elsewhere" && exec "$WINELOADER" "$GAME/$LAUNCHER_EXE") </dev/null \
         >"$WORK/launcher.out" 2>&1 8>&- &
     launcher_pid=$!
     if ! wait_until 40 window_exists; then
@@ -210,11 +212,20 @@ box_closed() {
     [ -z "$(message_box "$1")" ]
 }
 
-# answer_box CAPTION KEY: waits for the box and answers it with a key. A box
-# that has only just appeared may not take input yet, so the key is sent
-# again (a few times, bounded) until the box is gone.
+# answer_box CAPTION BUTTON: waits for the box and clicks its button OK, Yes
+# or No. A click reaches the button under the pointer wherever the keyboard
+# focus is (a key would go to Wine's foreground window, which need not be the
+# box). Wine lays out a box's buttons as one centred row 23 pixels above its
+# bottom edge, Yes and No 65 pixels apart. A box that has only just appeared
+# may not take input yet, so the click is repeated (bounded) until it is gone.
 answer_box() {
-    local id attempt
+    local id attempt offset x y X Y WIDTH HEIGHT
+    case "$2" in
+    OK) offset=0 ;;
+    Yes) offset=-32 ;;
+    No) offset=33 ;;
+    *) fail "answer_box: unknown button $2"; return 1 ;;
+    esac
     if ! wait_until 30 box_open "$1"; then
         fail "no message box \"$1\""
         return 1
@@ -222,9 +233,14 @@ answer_box() {
     for attempt in 1 2 3 4 5; do
         id="$(message_box "$1")"
         [ -n "$id" ] || return 0
-        xdotool windowfocus --sync "$id" 2>/dev/null || true
+        eval "$(xdotool getwindowgeometry --shell "$id" | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
+        x=$((X + WIDTH / 2 + offset))
+        y=$((Y + HEIGHT - 23))
+        # A box that came up before the launcher window was shown can lie
+        # beneath it on an X server without a window manager.
+        xdotool windowraise "$id" 2>/dev/null || true
         sleep 0.3
-        xdotool key --clearmodifiers "$2"
+        xdotool mousemove "$x" "$y" click 1
         wait_until 4 box_closed "$1" && return 0
     done
     fail "message box \"$1\" stayed open"

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Checks a built Windows program without running it:
+#   check-program.sh PROGRAM MACHINE OBJDUMP OBJCOPY
+# MACHINE is i386 or x86-64. The program must be of that machine type, a GUI
+# program, import only system DLLs (it is linked statically: a MinGW runtime
+# DLL would be missing beside it on a player's machine), and embed the
+# manifest that asks for administrator rights and declares Windows 7.
+set -uo pipefail
+program="$1"
+machine="$2"
+objdump="$3"
+objcopy="$4"
+failures=0
+fail() {
+    echo "FAIL: $program: $*"
+    failures=$((failures + 1))
+}
+
+headers="$("$objdump" -p "$program" 2>&1)" || { echo "FAIL: cannot read $program"; exit 1; }
+case "$machine" in
+i386) format=pei-i386 ;;
+x86-64) format=pei-x86-64 ;;
+*) echo "FAIL: unknown machine $machine"; exit 1 ;;
+esac
+grep -q "file format $format\$" <<<"$headers" || fail "not a $machine program"
+grep -Eq '^Subsystem[[:space:]]+00000002[[:space:]]+\(Windows GUI\)' <<<"$headers" ||
+    fail "not a Windows GUI program"
+
+system_dlls=" advapi32.dll bcrypt.dll comctl32.dll gdi32.dll gdiplus.dll kernel32.dll msvcrt.dll ole32.dll rstrtmgr.dll shell32.dll shlwapi.dll user32.dll winhttp.dll "
+imports="$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z' | tr -d '\r')"
+[ -n "$imports" ] || fail "no DLL imports found"
+for dll in $imports; do
+    case "$system_dlls" in
+    *" $dll "*) ;;
+    *) fail "imports $dll, which is not a system DLL" ;;
+    esac
+done
+
+resources="$(mktemp)"
+trap 'rm -f "$resources"' EXIT
+if "$objcopy" -O binary --only-section=.rsrc "$program" "$resources" 2>/dev/null; then
+    grep -aq 'level="requireAdministrator"' "$resources" ||
+        fail "the manifest does not ask for administrator rights"
+    # The supportedOS id of Windows 7.
+    grep -aq '35138b9a-5d96-4fbd-8e2d-a2440225f93a' "$resources" ||
+        fail "the manifest does not declare Windows 7"
+else
+    fail "no resources"
+fi
+
+[ "$failures" -eq 0 ] || exit 1
+echo "program check passed: $(basename "$program") ($machine, GUI, imports: $(echo $imports))"
