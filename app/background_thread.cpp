@@ -22,7 +22,7 @@ DWORD WINAPI WorkerProcedure(LPVOID parameter) {
 }  // namespace
 
 void LauncherUI::StartBackgroundWork() {
-    BackgroundWorkHooks hooks = BackgroundWorkHooks::ForWindow(window);
+    BackgroundWorkHooks hooks = BackgroundWorkHooks::ForWindow(window, statusMailbox);
     if (workHooks.fetchPage) {
         hooks.fetchPage = workHooks.fetchPage;
     }

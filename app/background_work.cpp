@@ -18,17 +18,8 @@ namespace {
 constexpr wchar_t kPatchNotesPath[] = L"/patchnotes/patchnotes.php";
 constexpr wchar_t kFileCheckTool[] = L"Corvath.exe";
 
-// Posts a message whose payload the receiver frees; when the message cannot
-// be posted (the window is gone) the payload is freed here instead.
-template <typename Payload>
-void PostPayload(const BackgroundWorkHooks& hooks, UINT message, std::unique_ptr<Payload> payload) {
-    if (hooks.post(message, 0, reinterpret_cast<LPARAM>(payload.get()))) {
-        payload.release();
-    }
-}
-
 void PostStatus(const BackgroundWorkHooks& hooks, const std::wstring& text) {
-    PostPayload(hooks, WM_LAUNCHER_STATUS, std::make_unique<std::wstring>(text));
+    hooks.statusMailbox->Put(text, [&hooks] { return hooks.post(WM_LAUNCHER_STATUS, 0, 0); });
 }
 
 void PostPatchNotes(const BackgroundWorkHooks& hooks) {
@@ -40,7 +31,7 @@ void PostPatchNotes(const BackgroundWorkHooks& hooks) {
         const std::string page(body.begin(), body.end());
         blocks = BuildPatchNotes(CutToShownPatchNotes(page));
     }
-    PostPayload(hooks, WM_LAUNCHER_PATCHNOTES,
+    PostPayload(hooks.post, WM_LAUNCHER_PATCHNOTES,
                 std::make_unique<std::vector<PatchNoteBlock>>(std::move(blocks)));
 }
 
@@ -76,8 +67,10 @@ FileCheck RunFileCheckTool(HWND window, const std::wstring& gameDirectory,
 
 }  // namespace
 
-BackgroundWorkHooks BackgroundWorkHooks::ForWindow(HWND window) {
+BackgroundWorkHooks BackgroundWorkHooks::ForWindow(HWND window,
+                                                   std::shared_ptr<StatusMailbox> mailbox) {
     BackgroundWorkHooks hooks;
+    hooks.statusMailbox = std::move(mailbox);
     hooks.fetchPage = [](const std::wstring& path, std::vector<uint8_t>& body) {
         return FetchFromWebSite(path, body);
     };

@@ -4,9 +4,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/status_mailbox.h"
 #include "common/message_box.h"
 
 class Updater;
@@ -20,10 +22,14 @@ struct BackgroundWorkHooks {
     // Hands a message to the main window; false when it could not be posted.
     std::function<bool(UINT message, WPARAM wParam, LPARAM lParam)> post;
     MessageBoxFunction messageBox;
+    // Where status texts wait for the window (which takes them on
+    // WM_LAUNCHER_STATUS); shared with it.
+    std::shared_ptr<StatusMailbox> statusMailbox;
 
     // The production hooks for the main window: the game web site, the real
-    // update, PostMessageW to window and the system's message box.
-    static BackgroundWorkHooks ForWindow(HWND window);
+    // update, PostMessageW to window, the system's message box and the
+    // window's status mailbox.
+    static BackgroundWorkHooks ForWindow(HWND window, std::shared_ptr<StatusMailbox> mailbox);
 };
 
 // The worker's whole job, on the calling thread: patch notes, update run, the

@@ -47,8 +47,10 @@ class LauncherUI {
 
     // Shows text on the status line; a progress text also moves the bar.
     void SetStatus(const std::wstring& text);
-    // Handlers of the worker's messages; each takes over the message's payload.
-    void OnStatusMessage(LPARAM payload);
+    // Handlers of the worker's messages. The status texts wait in
+    // statusMailbox; the patch notes arrive as the message's payload, which
+    // the handler takes over.
+    void OnStatusMessage();
     void OnPatchNotesMessage(LPARAM payload);
     void OnReadyMessage();
 
@@ -94,6 +96,8 @@ class LauncherUI {
     SettingsWindowFunction settingsWindow;  // empty: the real settings window
     std::function<void(const std::wstring&)> openLink = OpenWithShell;
     BackgroundWorkHooks workHooks;
+    // Shared with the worker thread, which may outlive a test's controller.
+    std::shared_ptr<StatusMailbox> statusMailbox = std::make_shared<StatusMailbox>();
 
   private:
     // Takes ownership of element and appends it to elements.

@@ -113,7 +113,7 @@ LRESULT CALLBACK LauncherWindowProcedure(HWND window, UINT message, WPARAM wPara
             OnMouseWheel(window, launcher, wParam, lParam);
             return 0;
         case WM_LAUNCHER_STATUS:
-            launcher.OnStatusMessage(lParam);
+            launcher.OnStatusMessage();
             return 0;
         case WM_LAUNCHER_PATCHNOTES:
             launcher.OnPatchNotesMessage(lParam);

@@ -30,10 +30,9 @@ void LauncherUI::SetStatus(const std::wstring& text) {
     InvalidateWindow(window);
 }
 
-void LauncherUI::OnStatusMessage(LPARAM payload) {
-    std::unique_ptr<std::wstring> text(reinterpret_cast<std::wstring*>(payload));
-    if (text) {
-        SetStatus(*text);
+void LauncherUI::OnStatusMessage() {
+    for (const std::wstring& text : statusMailbox->Take()) {
+        SetStatus(text);
     }
 }
 

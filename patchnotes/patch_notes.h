@@ -19,6 +19,7 @@ struct PatchImageData {
     std::wstring altText;
     bool expanded = true;                     // picture shown, not only its toggle bar
     std::shared_ptr<Gdiplus::Bitmap> bitmap;  // decoded by the view when first shown
+    bool undecodable = false;                 // decoding failed once: not tried again
 };
 
 // One display block of the patch notes: a text line, a heading, a list item,

@@ -1,6 +1,6 @@
 #include "selfupdate/arguments.h"
 
-#include "selfupdate/paths.h"
+#include "common/path.h"
 
 namespace {
 

@@ -2,7 +2,8 @@
 
 #include <utility>
 
-#include "selfupdate/paths.h"
+#include "common/folder_tree.h"
+#include "common/path.h"
 
 namespace {
 
@@ -152,6 +153,7 @@ void StagedFileSwap::Fail(const std::wstring& relative, const wchar_t* reason, D
 void StagedFileSwap::Rollback() {
     diary_.Write(L"Rolling back the self-update.");
     bool complete = true;
+    std::vector<std::wstring> notRestored;
     DWORD error = 0;
     for (auto step = steps_.rbegin(); step != steps_.rend(); ++step) {
         const std::wstring target = JoinPath(installFolder_, step->relative);
@@ -166,6 +168,9 @@ void StagedFileSwap::Rollback() {
                 diary_.Write(L"Rollback could not remove the new file %s. Win32=%lu",
                              target.c_str(), error);
                 complete = false;
+                if (step->hadOldFile) {
+                    notRestored.push_back(step->relative);
+                }
                 continue;
             }
         }
@@ -178,6 +183,7 @@ void StagedFileSwap::Rollback() {
                 diary_.Write(L"Rollback could not restore %s from %s. Win32=%lu", target.c_str(),
                              backup.c_str(), error);
                 complete = false;
+                notRestored.push_back(step->relative);
             }
         }
     }
@@ -196,7 +202,13 @@ void StagedFileSwap::Rollback() {
     } else {
         diary_.Write(L"Self-update rolled back incompletely; the old files are kept in %s.",
                      backupFolder_.c_str());
+        for (const std::wstring& relative : notRestored) {
+            diary_.Write(L"Not restored: %s (the old file is in %s)",
+                         JoinPath(installFolder_, relative).c_str(),
+                         JoinPath(backupFolder_, relative).c_str());
+        }
     }
+    rolledBackCompletely_ = complete;
     steps_.clear();
     createdFolders_.clear();
     replaced_.clear();

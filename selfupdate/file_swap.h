@@ -27,6 +27,10 @@ class StagedFileSwap {
     // when some could not be removed; the update itself stands.
     bool DiscardBackups();
 
+    // After a failed Apply: true when the installation is as it was (every
+    // replaced file back, every added file and folder gone).
+    bool rolledBackCompletely() const { return rolledBackCompletely_; }
+
     const std::vector<std::wstring>& replaced() const { return replaced_; }
     const std::vector<std::wstring>& added() const { return added_; }
 
@@ -51,4 +55,5 @@ class StagedFileSwap {
     std::vector<std::wstring> createdFolders_;  // full paths, in creation order
     std::vector<std::wstring> replaced_;
     std::vector<std::wstring> added_;
+    bool rolledBackCompletely_ = true;
 };

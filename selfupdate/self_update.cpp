@@ -1,6 +1,7 @@
 #include "selfupdate/self_update.h"
 
 #include "app/program_start.h"
+#include "common/folder_tree.h"
 #include "common/win_handle.h"
 #include "selfupdate/arguments.h"
 #include "selfupdate/diary.h"
@@ -83,7 +84,7 @@ int RunSelfUpdate(const std::vector<std::wstring>& arguments, const std::wstring
         diary.Write(L"Self-update failed; the staging folder is kept: %s",
                     args.stagingFolder.c_str());
         StartLauncher(args, diary, &started);
-        return kSelfUpdateRolledBack;
+        return swap.rolledBackCompletely() ? kSelfUpdateRolledBack : kSelfUpdateRollbackIncomplete;
     }
     for (const std::wstring& file : swap.replaced()) {
         diary.Write(L"Self-update replaced: %s", file.c_str());

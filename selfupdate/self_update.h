@@ -14,6 +14,10 @@ enum SelfUpdateExitCode : int {
     kSelfUpdateLauncherStillRunning = 3,  // the launcher did not exit, nothing changed
     kSelfUpdateRolledBack = 4,          // a file failed, everything put back, old launcher started
     kSelfUpdateLauncherNotStarted = 5,  // files replaced, but the launcher could not be started
+    // a file failed and the rollback could not put everything back (the
+    // diary names each file; old files stay in the backup folder), old
+    // launcher started
+    kSelfUpdateRollbackIncomplete = 6,
 };
 
 struct SelfUpdateSettings {

@@ -3,13 +3,10 @@
 #include <algorithm>
 
 #include "common/win_handle.h"
-#include "selfupdate/paths.h"
+#include "common/folder_tree.h"
+#include "common/path.h"
 
 namespace {
-
-bool IsDotEntry(const wchar_t* name) {
-    return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0;
-}
 
 bool ListFolder(const std::wstring& root, const std::wstring& relative, StagingTree* tree,
                 std::wstring* problemPath, DWORD* error) {
@@ -75,50 +72,4 @@ bool ListStagingTree(const std::wstring& stagingFolder, StagingTree* tree,
                                               static_cast<int>(b.size()), TRUE) == CSTR_LESS_THAN;
               });
     return true;
-}
-
-bool RemoveFolderTree(const std::wstring& folder, std::wstring* leftPath, DWORD* error) {
-    bool complete = true;
-    auto remember = [&](const std::wstring& path) {
-        if (complete) {
-            *leftPath = path;
-            *error = GetLastError();
-        }
-        complete = false;
-    };
-    WIN32_FIND_DATAW data;
-    {
-        UniqueFind find(FindFirstFileW(JoinPath(folder, L"*").c_str(), &data));
-        if (find) {
-            do {
-                if (IsDotEntry(data.cFileName)) {
-                    continue;
-                }
-                const std::wstring child = JoinPath(folder, data.cFileName);
-                const DWORD attributes = data.dwFileAttributes;
-                if (attributes & FILE_ATTRIBUTE_READONLY) {
-                    SetFileAttributesW(child.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-                }
-                if ((attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                    !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-                    std::wstring nestedLeft;
-                    DWORD nestedError = 0;
-                    if (!RemoveFolderTree(child, &nestedLeft, &nestedError)) {
-                        SetLastError(nestedError);
-                        remember(nestedLeft);
-                    }
-                } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-                    if (!RemoveDirectoryW(child.c_str())) {
-                        remember(child);
-                    }
-                } else if (!DeleteFileW(child.c_str())) {
-                    remember(child);
-                }
-            } while (FindNextFileW(find.get(), &data));
-        }
-    }
-    if (!RemoveDirectoryW(folder.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
-        remember(folder);
-    }
-    return complete;
 }

@@ -18,8 +18,3 @@ struct StagingTree {
 // (0 for a reparse point).
 bool ListStagingTree(const std::wstring& stagingFolder, StagingTree* tree,
                      std::wstring* problemPath, DWORD* error);
-
-// Deletes a folder and everything below it. Reparse points are removed as
-// links, never followed. Returns false and names the first item that could
-// not be removed when anything is left.
-bool RemoveFolderTree(const std::wstring& folder, std::wstring* leftPath, DWORD* error);

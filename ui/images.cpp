@@ -86,7 +86,7 @@ std::shared_ptr<Gdiplus::Bitmap> DecodePatchImage(const PatchImageData& data) {
     }
     const UINT width = source.GetWidth();
     const UINT height = source.GetHeight();
-    if (width == 0 || height == 0) {
+    if (width == 0 || height == 0 || static_cast<uint64_t>(width) * height > kMaxPatchImagePixels) {
         return nullptr;
     }
     auto bitmap = std::make_shared<Gdiplus::Bitmap>(static_cast<INT>(width),

@@ -22,6 +22,14 @@ constexpr uint16_t kProgramIconId = 101;      // icon group, 16, 32 and 48 pixel
 // resource is absent or cannot be decoded. GDI+ must be running.
 std::unique_ptr<Gdiplus::Image> LoadResourceImage(uint16_t id);
 
+// The most pixels a patch-note picture may have (a decoded picture takes four
+// bytes a pixel, and a small file can claim a huge one).
+constexpr uint64_t kMaxPatchImagePixels = 16u * 1000 * 1000;
+
 // Decodes a patch-note image into a 32-bit ARGB bitmap of the image's own
-// size. Empty when there are no bytes or they are not an image.
+// size. Empty when there are no bytes, they are not an image, or the image
+// has more than kMaxPatchImagePixels pixels.
 std::shared_ptr<Gdiplus::Bitmap> DecodePatchImage(const PatchImageData& data);
+
+// How the patch-notes view decodes its pictures (DecodePatchImage).
+using PatchImageDecoder = std::shared_ptr<Gdiplus::Bitmap> (*)(const PatchImageData&);

@@ -116,8 +116,11 @@ void UIPatchNotes::Draw(Gdiplus::Graphics& graphics) {
             y = top + kNotesCollapsedAdvance + block.spaceAfter;
             continue;
         }
-        if (!image.bitmap) {
-            image.bitmap = DecodePatchImage(image);  // stays empty, and is retried, on failure
+        // A picture that cannot be decoded fails once; the window repaints on
+        // every status text of an update.
+        if (!image.bitmap && !image.undecodable) {
+            image.bitmap = decode(image);
+            image.undecodable = !image.bitmap;
         }
         const int pictureTop = top + kNotesPictureTop;
         if (image.bitmap) {

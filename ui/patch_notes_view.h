@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/element.h"
+#include "ui/images.h"
 #include "patchnotes/patch_notes.h"
 
 #include <cstdint>
@@ -45,7 +46,8 @@ class UIPatchNotes : public UIElement {
     HWND window = nullptr;      // invalidated after input; may be null
     std::vector<ClickArea> clickAreas;
     bool dragging = false;
-    int32_t dragOffset = 0;  // thumb top to pointer when the drag began
+    int32_t dragOffset = 0;                       // thumb top to pointer when the drag began
+    PatchImageDecoder decode = DecodePatchImage;  // tests count the attempts
 
   private:
     int Height() const { return static_cast<int>(bounds.bottom - bounds.top); }

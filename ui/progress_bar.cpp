@@ -1,5 +1,7 @@
 #include "ui/progress_bar.h"
 
+#include "ui/single_precision.h"
+
 namespace {
 
 constexpr Gdiplus::ARGB kTrackFill = 0xD214181B;
@@ -18,7 +20,7 @@ void UIProgressBar::Draw(Gdiplus::Graphics& graphics) {
     graphics.FillRectangle(&track, left, top, w, h);
     graphics.DrawRectangle(&outline, left, top, w, h);
 
-    const INT filled = static_cast<INT>(static_cast<float>(w) * progress);
+    const INT filled = static_cast<INT>(SinglePrecision(static_cast<float>(w) * progress));
     if (filled > 0) {
         Gdiplus::SolidBrush bar{Gdiplus::Color(kBarFill)};
         graphics.FillRectangle(&bar, left, top, filled, h);

@@ -19,27 +19,15 @@ std::wstring QuoteArgument(const std::wstring& text) {
 std::wstring QuotePowerShellLiteral(const std::wstring& text) {
     std::wstring quoted = L"'";
     for (wchar_t c : text) {
-        if (c == L'\'') {
-            quoted += L'\'';
+        // PowerShell ends a single-quoted string at any of the typographic
+        // single quotes too; each is written twice to stand for itself.
+        if (c == L'\'' || (c >= 0x2018 && c <= 0x201B)) {
+            quoted += c;
         }
         quoted += c;
     }
     quoted += L'\'';
     return quoted;
-}
-
-std::wstring GetFullPath(const std::wstring& path) {
-    const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (needed == 0) {
-        return path;
-    }
-    std::wstring full(needed, L'\0');
-    const DWORD length = GetFullPathNameW(path.c_str(), needed, &full[0], nullptr);
-    if (length == 0 || length >= needed) {
-        return path;
-    }
-    full.resize(length);
-    return full;
 }
 
 std::string NormalizeEntryPath(const std::string& entryName) {
@@ -51,6 +39,13 @@ std::string NormalizeEntryPath(const std::string& entryName) {
     }
     const size_t start = path.find_first_not_of("\\.");
     return start == std::string::npos ? std::string() : path.substr(start);
+}
+
+std::string WithoutTrailingDotsAndSpaces(std::string name) {
+    while (!name.empty() && (name.back() == '.' || name.back() == ' ')) {
+        name.pop_back();
+    }
+    return name;
 }
 
 void CreateParentFolders(const std::string& path) {
@@ -88,12 +83,6 @@ bool IsAsciiLetter(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-bool StartsWithIgnoringCase(const std::wstring& text, const std::wstring& prefix) {
-    return text.size() >= prefix.size() &&
-           CompareStringOrdinal(text.c_str(), static_cast<int>(prefix.size()), prefix.c_str(),
-                                static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
-}
-
 }  // namespace
 
 bool IsUnsafeEntryName(const std::string& storedName) {
@@ -113,10 +102,7 @@ bool IsUnsafeEntryName(const std::string& storedName) {
 }
 
 bool IsEntryPathInside(const std::string& normalizedName, const std::wstring& folder) {
-    std::wstring base = GetFullPath(folder);
-    while (!base.empty() && (base.back() == L'\\' || base.back() == L'/')) {
-        base.pop_back();
-    }
+    const std::wstring base = WithoutTrailingSeparators(GetFullPath(folder));
     const std::wstring target = GetFullPath(base + L"\\" + ArchiveNameToWide(normalizedName));
-    return StartsWithIgnoringCase(target, base + L"\\");
+    return IsInsideFolder(target, base);
 }

@@ -84,7 +84,8 @@ bool ExclusiveOpenIsRefused(const std::wstring& path) {
 }  // namespace
 
 std::string LowerFileName(const std::string& entryName) {
-    const std::string lower = AsciiLower(NormalizeEntryPath(entryName));
+    const std::string lower =
+        WithoutTrailingDotsAndSpaces(AsciiLower(NormalizeEntryPath(entryName)));
     const size_t slash = lower.rfind('\\');
     return slash == std::string::npos ? lower : lower.substr(slash + 1);
 }
@@ -109,7 +110,7 @@ bool IsStagedLauncher(const std::string& entryName, const VariantNames& names) {
 }
 
 bool HasExeExtension(const std::string& entryName) {
-    const std::string name = AsciiLower(NormalizeEntryPath(entryName));
+    const std::string name = LowerFileName(entryName);
     return name.size() >= 4 && name.compare(name.size() - 4, 4, ".exe") == 0;
 }
 
@@ -131,11 +132,10 @@ bool IsRunningTargetExecutable(const std::string& entryName, const std::wstring&
     if (!HasExeExtension(entryName)) {
         return false;
     }
-    const std::wstring name = ArchiveNameToWide(NormalizeEntryPath(entryName));
-    std::wstring base = GetFullPath(destination);
-    while (!base.empty() && (base.back() == L'\\' || base.back() == L'/')) {
-        base.pop_back();
-    }
+    // The file Windows would write: it drops trailing dots and blanks.
+    const std::wstring name =
+        ArchiveNameToWide(WithoutTrailingDotsAndSpaces(NormalizeEntryPath(entryName)));
+    const std::wstring base = WithoutTrailingSeparators(GetFullPath(destination));
     const std::wstring target = GetFullPath(base + L"\\" + name);
     if (!IsFileInUse(target)) {
         return false;

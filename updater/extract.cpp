@@ -5,9 +5,11 @@
 #include <cwchar>
 #include <set>
 
+#include "common/folder_tree.h"
 #include "common/text.h"
 #include "updater/archive_paths.h"
 #include "updater/exe_guard.h"
+#include "updater/file_replace.h"
 #include "updater/update_log.h"
 #include "updater/zip_reader.h"
 
@@ -16,8 +18,8 @@ namespace {
 const wchar_t kFailedArchiveCopy[] = L"failed_download.zip";
 const size_t kMaxErrorTextLength = 256;
 
-// What the look at every entry name before extraction found.
-enum class EntryPathScan { kSafe, kUnsafeEntry, kUnreadable };
+// What the look at every entry before extraction found.
+enum class EntryPathScan { kSafe, kUnsafeEntry, kLinkEntry, kUnreadable };
 
 // True when the entry may be written: its name has no parent or drive part
 // and its path stays below the folder it goes to (the staging folder for
@@ -49,6 +51,12 @@ EntryPathScan ScanEntryPaths(const std::wstring& archivePath, const std::wstring
             unsafeEntry = stat.name;
             return EntryPathScan::kUnsafeEntry;
         }
+        // A link left in the game folder would lead a later archive's files
+        // wherever it points.
+        if (stat.isLink) {
+            unsafeEntry = stat.name;
+            return EntryPathScan::kLinkEntry;
+        }
     }
     return EntryPathScan::kSafe;
 }
@@ -64,6 +72,16 @@ bool IsRunningUnderWine() {
     return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
+void Updater::EmptyStagingFolder() {
+    // What an earlier hand-off left (a half-copied program, a link) must not
+    // reach the self-updater with the new launcher.
+    std::wstring left;
+    DWORD error = 0;
+    if (!RemoveFolderTree(selfUpdateFolder, &left, &error)) {
+        LogUpdate(L"Could not empty the staging folder: %s Win32=%lu", left.c_str(), error);
+    }
+}
+
 void Updater::StopForRunningExecutable(const std::wstring& path) {
     blockedByRunningExecutable = true;
     runningExecutablePath = path;
@@ -71,9 +89,14 @@ void Updater::StopForRunningExecutable(const std::wstring& path) {
     LogUpdate(L"Update stopped because target executable is running: %s", path.c_str());
 }
 
-bool Updater::RefuseUnsafeEntry(const std::wstring& archivePath, const std::string& entryName) {
-    LogUpdate(L"Refused archive entry that points outside the destination folder: %S",
-              entryName.c_str());
+bool Updater::RefuseUnsafeEntry(const std::wstring& archivePath, const std::string& entryName,
+                                bool isLink) {
+    if (isLink) {
+        LogUpdate(L"Refused archive entry that is a link: %S", entryName.c_str());
+    } else {
+        LogUpdate(L"Refused archive entry that points outside the destination folder: %S",
+                  entryName.c_str());
+    }
     ReportStatus(L"Failed file: " + ArchiveNameToWide(entryName));
     KeepFailedArchive(archivePath);
     return false;
@@ -89,8 +112,8 @@ bool Updater::ExtractZip(const std::wstring& archivePath, const std::wstring& de
     std::string unsafeEntry;
     const EntryPathScan scan =
         ScanEntryPaths(archivePath, destination, selfUpdateFolder, *variantNames, unsafeEntry);
-    if (scan == EntryPathScan::kUnsafeEntry) {
-        return RefuseUnsafeEntry(archivePath, unsafeEntry);
+    if (scan == EntryPathScan::kUnsafeEntry || scan == EntryPathScan::kLinkEntry) {
+        return RefuseUnsafeEntry(archivePath, unsafeEntry, scan == EntryPathScan::kLinkEntry);
     }
 
     std::wstring runningPath;
@@ -109,7 +132,7 @@ bool Updater::ExtractZip(const std::wstring& archivePath, const std::wstring& de
         reason = L"Archive contains launcher-managed artifacts. Using miniz filtering path.";
     } else {
         const StatusCallback forward = [this](const std::wstring& text) { ReportStatus(text); };
-        if (ExtractWithSystemTools(archivePath, destination, forward)) {
+        if (ExtractWithSystemTools(archivePath, destination, forward, systemTools())) {
             ReportStatus(L"Extraction complete");
             return true;
         }
@@ -146,6 +169,7 @@ bool Updater::ExtractWithBuiltInReader(const std::wstring& archivePath,
     const VariantNames& names = *variantNames;
     const int count = reader.EntryCount();
     std::set<std::wstring> createdFolders;
+    bool stagingEmptied = false;
     for (int i = 0; i < count; ++i) {
         ZipEntryStat stat;
         if (!reader.GetEntryStat(i, stat)) {
@@ -157,9 +181,9 @@ bool Updater::ExtractWithBuiltInReader(const std::wstring& archivePath,
         }
         // Checked before extraction began; asked again for the reader that
         // actually writes, in case the file changed in between.
-        if (!IsEntryWritable(stat.name, destination, selfUpdateFolder, names)) {
+        if (!IsEntryWritable(stat.name, destination, selfUpdateFolder, names) || stat.isLink) {
             reader.Close();
-            return RefuseUnsafeEntry(archivePath, stat.name);
+            return RefuseUnsafeEntry(archivePath, stat.name, stat.isLink);
         }
         const std::string name = NormalizeEntryPath(stat.name);
         if (stat.isDirectory) {
@@ -173,6 +197,10 @@ bool Updater::ExtractWithBuiltInReader(const std::wstring& archivePath,
 
         std::wstring targetFolder = destination;
         if (IsStagedLauncher(name, names)) {
+            if (!stagingEmptied) {
+                EmptyStagingFolder();
+                stagingEmptied = true;
+            }
             targetFolder = selfUpdateFolder;
             launcherUpdatePending = true;
         } else {
@@ -184,11 +212,16 @@ bool Updater::ExtractWithBuiltInReader(const std::wstring& archivePath,
             }
         }
 
-        const std::wstring outputPath = targetFolder + L"\\" + ArchiveNameToWide(name);
-        // Each folder is made once; later entries below it skip the system calls.
+        // The name Windows would give the file: without trailing dots and blanks.
+        const std::wstring outputPath =
+            targetFolder + L"\\" + ArchiveNameToWide(WithoutTrailingDotsAndSpaces(name));
+        // Each folder is made once; later entries below it skip the system
+        // calls. Scratch files that an extraction killed part-way left there
+        // go at the same time.
         const std::wstring parent = outputPath.substr(0, outputPath.find_last_of(L"\\/"));
         if (createdFolders.insert(parent).second) {
             CreateParentFolders(WideToUtf8(outputPath));
+            RemoveLeftoverScratchFiles(parent);
         }
         if (!reader.ExtractToFile(i, outputPath)) {
             const int code = reader.TakeLastError();

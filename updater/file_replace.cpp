@@ -2,9 +2,15 @@
 
 #include <atomic>
 #include <cwchar>
+#include <cwctype>
 #include <vector>
 
+#include "updater/archive_paths.h"
+
 namespace {
+
+const wchar_t kScratchMarker[] = L".~";
+const wchar_t kScratchEnd[] = L".tmp";
 
 const int kMoveAttempts = 10;
 const DWORD kMovePauseMs = 100;
@@ -15,7 +21,76 @@ bool IsReadOnlyFile(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
 }
 
+// Reads one to eight hex digits of name from at up to (not including) stop.
+bool ParseHex(const std::wstring& name, size_t at, size_t stop, DWORD& value) {
+    if (stop <= at || stop - at > 8) {
+        return false;
+    }
+    value = 0;
+    for (size_t i = at; i < stop; ++i) {
+        if (!iswxdigit(name[i])) {
+            return false;
+        }
+        value = value * 16 + static_cast<DWORD>(iswdigit(name[i]) ? name[i] - L'0'
+                                                                  : towlower(name[i]) - L'a' + 10);
+    }
+    return true;
+}
+
+// The process id in a scratch name "<target>.~<pid>-<n>.tmp"; false for
+// every other name.
+bool ScratchOwner(const std::wstring& name, std::wstring& target, DWORD& processId) {
+    const size_t endLength = wcslen(kScratchEnd);
+    const size_t marker = name.rfind(kScratchMarker);
+    if (marker == std::wstring::npos || marker == 0 || name.size() < endLength ||
+        _wcsicmp(name.c_str() + name.size() - endLength, kScratchEnd) != 0) {
+        return false;
+    }
+    const size_t digits = marker + wcslen(kScratchMarker);
+    const size_t dash = name.find(L'-', digits);
+    const size_t end = name.size() - endLength;
+    DWORD counter = 0;
+    if (dash == std::wstring::npos || dash > end || !ParseHex(name, digits, dash, processId) ||
+        !ParseHex(name, dash + 1, end, counter)) {
+        return false;
+    }
+    target = name.substr(0, marker);
+    return true;
+}
+
+// False only when no process has that id now; a process that cannot be
+// looked at counts as running.
+bool ProcessRuns(DWORD processId) {
+    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    if (process == nullptr) {
+        return GetLastError() != ERROR_INVALID_PARAMETER;
+    }
+    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+}
+
 }  // namespace
+
+void RemoveLeftoverScratchFiles(const std::wstring& folder, const std::wstring& targetName) {
+    const std::wstring pattern = folder + L"\\" + (targetName.empty() ? L"*" : targetName) +
+                                 kScratchMarker + L"*" + kScratchEnd;
+    WIN32_FIND_DATAW data;
+    UniqueFind find(FindFirstFileW(pattern.c_str(), &data));
+    if (!find) {
+        return;
+    }
+    do {
+        std::wstring target;
+        DWORD processId = 0;
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+            ScratchOwner(data.cFileName, target, processId) &&
+            (targetName.empty() || _wcsicmp(target.c_str(), targetName.c_str()) == 0) &&
+            !ProcessRuns(processId)) {
+            DeleteFileW((folder + L"\\" + data.cFileName).c_str());
+        }
+    } while (FindNextFileW(find.get(), &data));
+}
 
 bool IsSharingError(DWORD error) {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
@@ -24,11 +99,13 @@ bool IsSharingError(DWORD error) {
 
 UniqueFile CreateTempFileBeside(const std::wstring& target, std::wstring& tempPath) {
     static std::atomic<unsigned> counter{0};
+    const std::wstring base = ExtendedLengthPath(target);
     for (int attempt = 0; attempt < 100; ++attempt) {
         wchar_t suffix[48];
-        _snwprintf(suffix, 47, L".~%lx-%x.tmp", GetCurrentProcessId(), counter++);
+        _snwprintf(suffix, 47, L"%ls%lx-%x%ls", kScratchMarker, GetCurrentProcessId(), counter++,
+                   kScratchEnd);
         suffix[47] = L'\0';
-        tempPath = target + suffix;
+        tempPath = base + suffix;
         UniqueFile file(CreateFileW(tempPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file || GetLastError() != ERROR_FILE_EXISTS) {
@@ -49,8 +126,10 @@ bool MoveOverTarget(const std::wstring& source, const std::wstring& target, DWOR
         error = ERROR_ACCESS_DENIED;
         return false;
     }
+    const std::wstring from = ExtendedLengthPath(source);
+    const std::wstring to = ExtendedLengthPath(target);
     for (int attempt = 1;; ++attempt) {
-        if (MoveFileExW(source.c_str(), target.c_str(),
+        if (MoveFileExW(from.c_str(), to.c_str(),
                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
             error = ERROR_SUCCESS;
             return true;

@@ -8,11 +8,20 @@
 
 // Creates a new, empty file for writing beside `target`, under a name that no
 // existing file has (the file is created exclusively, so no game file of any
-// name is ever opened or overwritten). Gives the name in tempPath; an invalid
-// handle when no such file can be created.
+// name is ever opened or overwritten): "<target>.~<pid>-<n>.tmp", process id
+// and counter in hex. Gives its extended-length full path ("\\?\...") in
+// tempPath, which stays usable where the name passes the 260 units of a plain
+// path; an invalid handle when no such file can be created.
 UniqueFile CreateTempFileBeside(const std::wstring& target, std::wstring& tempPath);
 
-// Moves `source` over `target`, replacing it. While another program holds the
+// Removes the scratch files that CreateTempFileBeside made in folder for a
+// process that no longer runs (one killed while it wrote them): every such
+// file, or only those of the file targetName when it is given. Scratch files
+// of a running process and all other files stay.
+void RemoveLeftoverScratchFiles(const std::wstring& folder, const std::wstring& targetName = L"");
+
+// Moves `source` over `target`, replacing it (both through their
+// extended-length full paths). While another program holds the
 // target for a moment (a scanner or indexer that opened it without delete
 // sharing), the move is tried again a few times after a short pause. False
 // when the target could not be replaced; `error` holds the last system error.

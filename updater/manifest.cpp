@@ -12,8 +12,6 @@ using nlohmann::json;
 
 const int64_t kInt64Lowest = std::numeric_limits<int64_t>::min();
 const int64_t kInt64Highest = std::numeric_limits<int64_t>::max();
-const int64_t kInt32Lowest = std::numeric_limits<int32_t>::min();
-const int64_t kInt32Highest = std::numeric_limits<int32_t>::max();
 
 // Every reader below returns false for a value of the wrong type; a missing
 // key leaves the default in place.
@@ -83,14 +81,16 @@ bool ReadPackage(const json& object, bool numericVersion, UpdatePackage& package
     } else if (!ReadString(object, "version", package.version)) {
         return false;
     }
+    // "size" is not used: any integer is taken and cut to 32 bits, since full
+    // archives of the client often pass 2 GiB.
     int64_t size = 0;
     if (!ReadString(object, "zip", package.zip) || !ReadString(object, "crc", package.crc) ||
-        !ReadInteger(object, "size", kInt32Lowest, kInt32Highest, OutOfRange::kReject, size) ||
+        !ReadInteger(object, "size", kInt64Lowest, kInt64Highest, OutOfRange::kSaturate, size) ||
         !ReadInteger(object, "created", kInt64Lowest, kInt64Highest, OutOfRange::kReject,
                      package.created)) {
         return false;
     }
-    package.size = static_cast<int32_t>(size);
+    package.size = static_cast<int32_t>(static_cast<uint32_t>(size));
     return true;
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cwchar>
 
+#include "updater/system_tools.h"
+
 #include "updater/archive_paths.h"
 #include "updater/exe_guard.h"
 #include "updater/extract.h"
@@ -11,18 +13,58 @@
 
 namespace {
 
+const wchar_t kTarName[] = L"tar.exe";
+const wchar_t kPowerShellName[] = L"WindowsPowerShell\\v1.0\\powershell.exe";
+
 std::wstring Format(const wchar_t* format, int first, int second = 0) {
     wchar_t text[96];
     swprintf(text, sizeof(text) / sizeof(text[0]), format, first, second);
     return text;
 }
 
+std::wstring ToolPath(const std::wstring& systemFolder, const std::wstring& nativeSystemFolder,
+                      const wchar_t* name) {
+    if (systemFolder.empty()) {
+        return std::wstring();  // nothing to start: a bare name would be searched for
+    }
+    const std::wstring path = systemFolder + L"\\" + name;
+    if (nativeSystemFolder.empty() || GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return path;
+    }
+    const std::wstring native = nativeSystemFolder + L"\\" + name;
+    return GetFileAttributesW(native.c_str()) != INVALID_FILE_ATTRIBUTES ? native : path;
+}
+
+// The text a folder query wrote into buffer; empty when it failed or did not fit.
+std::wstring QueriedFolder(const wchar_t* buffer, UINT length) {
+    return length > 0 && length < MAX_PATH ? std::wstring(buffer, length) : std::wstring();
+}
+
 }  // namespace
 
+SystemTools FindSystemTools(const std::wstring& systemFolder,
+                            const std::wstring& nativeSystemFolder) {
+    return SystemTools{ToolPath(systemFolder, nativeSystemFolder, kTarName),
+                       ToolPath(systemFolder, nativeSystemFolder, kPowerShellName)};
+}
+
+SystemTools LocateSystemTools() {
+    wchar_t buffer[MAX_PATH] = {};
+    const std::wstring systemFolder = QueriedFolder(buffer, GetSystemDirectoryW(buffer, MAX_PATH));
+    std::wstring nativeFolder;
+    BOOL wow64 = FALSE;
+    if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64) {
+        nativeFolder =
+            QueriedFolder(buffer, GetWindowsDirectoryW(buffer, MAX_PATH)) + L"\\Sysnative";
+    }
+    return FindSystemTools(systemFolder, nativeFolder);
+}
+
 bool CountTarEntries(const std::wstring& archivePath, const std::wstring& destination,
-                     int& entryCount, bool& hasLauncherArtifacts, const StatusCallback& progress) {
+                     int& entryCount, bool& hasLauncherArtifacts, const StatusCallback& progress,
+                     const std::wstring& tarPath) {
     DWORD exitCode = 1;
-    const std::wstring command = L"tar.exe -tf " + QuoteArgument(archivePath);
+    const std::wstring command = QuoteArgument(tarPath) + L" -tf " + QuoteArgument(archivePath);
     LogUpdate(L"Counting archive entries: %s", command.c_str());
 
     const bool started = RunProcessWithOutput(
@@ -53,12 +95,13 @@ bool CountTarEntries(const std::wstring& archivePath, const std::wstring& destin
 }
 
 bool ExtractZipWithTarProgress(const std::wstring& archivePath, const std::wstring& destination,
-                               int totalEntries, const StatusCallback& progress) {
+                               int totalEntries, const StatusCallback& progress,
+                               const std::wstring& tarPath) {
     DWORD exitCode = 1;
     int extracted = 0;
     int lastPercent = -1;
-    const std::wstring command =
-        L"tar.exe -xvf " + QuoteArgument(archivePath) + L" -C " + QuoteArgument(destination);
+    const std::wstring command = QuoteArgument(tarPath) + L" -xvf " + QuoteArgument(archivePath) +
+                                 L" -C " + QuoteArgument(destination);
     LogUpdate(L"Native extraction start: %s", command.c_str());
 
     const bool started = RunProcessWithOutput(
@@ -91,28 +134,28 @@ bool ExtractZipWithTarProgress(const std::wstring& archivePath, const std::wstri
 }
 
 bool ExtractWithSystemTools(const std::wstring& archivePath, const std::wstring& destination,
-                            const StatusCallback& progress) {
+                            const StatusCallback& progress, const SystemTools& tools) {
     const std::wstring archive = GetFullPath(archivePath);
     const std::wstring folder = GetFullPath(destination);
     CreateDirectoryW(folder.c_str(), nullptr);
 
     int entryCount = 0;
     bool hasLauncherArtifacts = false;
-    if (CountTarEntries(archive, folder, entryCount, hasLauncherArtifacts, progress)) {
+    if (CountTarEntries(archive, folder, entryCount, hasLauncherArtifacts, progress, tools.tar)) {
         if (hasLauncherArtifacts) {
             // clang-format off
             LogUpdate(L"Archive contains launcher-managed artifacts. Skipping native extraction so variant filtering can run.");
             // clang-format on
             return false;
         }
-        if (ExtractZipWithTarProgress(archive, folder, entryCount, progress)) {
+        if (ExtractZipWithTarProgress(archive, folder, entryCount, progress, tools.tar)) {
             return true;
         }
     }
 
     DWORD exitCode = 1;
-    const std::wstring tarCommand =
-        L"tar.exe -xf " + QuoteArgument(archive) + L" -C " + QuoteArgument(folder);
+    const std::wstring tarCommand = QuoteArgument(tools.tar) + L" -xf " + QuoteArgument(archive) +
+                                    L" -C " + QuoteArgument(folder);
     LogUpdate(L"Native extraction start: %s", tarCommand.c_str());
     if (RunProcessAndWait(tarCommand, folder, exitCode)) {
         if (exitCode == 0) {
@@ -127,8 +170,8 @@ bool ExtractWithSystemTools(const std::wstring& archivePath, const std::wstring&
 
     exitCode = 1;
     const std::wstring powerShellCommand =
-        L"powershell.exe -NoProfile -ExecutionPolicy Bypass -Command \"Expand-Archive "
-        L"-LiteralPath " +
+        QuoteArgument(tools.powerShell) +
+        L" -NoProfile -ExecutionPolicy Bypass -Command \"Expand-Archive -LiteralPath " +
         QuotePowerShellLiteral(archive) + L" -DestinationPath " + QuotePowerShellLiteral(folder) +
         L" -Force\"";
     LogUpdate(L"PowerShell extraction start.");

@@ -8,6 +8,7 @@
 
 #include "common/message_box.h"
 #include "updater/program_folder.h"
+#include "updater/system_tools.h"
 #include "updater/variant_names.h"
 
 // Receives every user-visible status text of an update run.
@@ -49,6 +50,8 @@ class Updater {
     // this build's names and the real check.
     const VariantNames* variantNames = &CurrentVariantNames();
     std::function<bool()> runsUnderWine = IsRunningUnderWine;
+    // Where tar.exe and PowerShell are; tests put stand-ins elsewhere.
+    std::function<SystemTools()> systemTools = LocateSystemTools;
 
     // Fetches url with an HTTP GET into targetPath, through targetPath +
     // ".download"; true only when targetPath holds the complete body.
@@ -88,8 +91,10 @@ class Updater {
 
   private:
     bool ExtractWithBuiltInReader(const std::wstring& archivePath, const std::wstring& destination);
-    bool RefuseUnsafeEntry(const std::wstring& archivePath, const std::string& entryName);
+    bool RefuseUnsafeEntry(const std::wstring& archivePath, const std::string& entryName,
+                           bool isLink);
     void StopForRunningExecutable(const std::wstring& path);
+    void EmptyStagingFolder();
 
     void ReportStatus(const std::wstring& text) const {
         if (onStatus) {

@@ -63,6 +63,7 @@ bool WriteVersionFile(const std::string& text) {
     // replaces the old one, so a full disk or a crash never leaves an empty
     // stamp behind (which would make every archive due again).
     const std::wstring path = kVersionFilePath;
+    RemoveLeftoverScratchFiles(L".", path);
     std::wstring tempPath;
     UniqueFile file = CreateTempFileBeside(path, tempPath);
     if (!file) {

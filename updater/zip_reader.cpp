@@ -16,8 +16,16 @@ namespace {
 
 const DWORD kCopyBlockSize = 256 * 1024;
 const unsigned kDosDirectoryAttribute = 0x10;
+const unsigned kReparsePointAttribute = 0x400;
 const unsigned kUnixDirectoryMode = 0040000;
+const unsigned kUnixLinkMode = 0120000;
 const unsigned kUnixFileTypeMask = 0170000;
+const unsigned kUnixHost = 3;
+
+unsigned UnixFileType(const unz_file_info64& info) {
+    const unsigned madeBy = info.version >> 8;
+    return madeBy == kUnixHost ? (info.external_fa >> 16) & kUnixFileTypeMask : 0;
+}
 
 // A name ending in a separator or the DOS directory attribute marks a folder;
 // so does a Unix folder mode from archivers that set no DOS attributes, and a
@@ -29,10 +37,14 @@ bool IsDirectoryEntry(const std::string& name, const unz_file_info64& info) {
     if (info.external_fa & kDosDirectoryAttribute) {
         return true;
     }
-    const unsigned madeBy = info.version >> 8;
-    const unsigned unixHost = 3;
-    return madeBy == unixHost &&
-           ((info.external_fa >> 16) & kUnixFileTypeMask) == kUnixDirectoryMode;
+    return UnixFileType(info) == kUnixDirectoryMode;
+}
+
+// A symbolic link stored by a Unix archiver (its data is the link's target),
+// or an entry that Windows tools marked as a reparse point (tar.exe recreates
+// such entries as links).
+bool IsLinkEntry(const unz_file_info64& info) {
+    return (info.external_fa & kReparsePointAttribute) != 0 || UnixFileType(info) == kUnixLinkMode;
 }
 
 bool ReadCurrentEntryInfo(void* archive, unz_file_info64& info) {
@@ -232,6 +244,7 @@ bool ZipReader::GetEntryStat(int index, ZipEntryStat& stat) {
     }
     stat.name = name;
     stat.isDirectory = IsDirectoryEntry(name, info);
+    stat.isLink = IsLinkEntry(info);
     stat.uncompressedSize = info.uncompressed_size;
     stat.compressedSize = info.compressed_size;
     return true;

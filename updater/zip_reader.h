@@ -35,6 +35,7 @@ const char* ZipErrorText(int code);
 struct ZipEntryStat {
     std::string name;  // stored name bytes, normally UTF-8
     bool isDirectory = false;
+    bool isLink = false;  // a symbolic link or other reparse point, not a file
     uint64_t uncompressedSize = 0;
     uint64_t compressedSize = 0;
 };

@@ -34,10 +34,14 @@ BackgroundWorkHooks RecordingHooks(WorkerRecord& record) {
     BackgroundWorkHooks hooks;
     hooks.fetchPage = [](const std::wstring&, std::vector<uint8_t>&) { return false; };
     hooks.runUpdate = [](Updater&) { return true; };
-    hooks.post = [&record](UINT message, WPARAM, LPARAM payload) {
+    auto mailbox = std::make_shared<StatusMailbox>();
+    hooks.statusMailbox = mailbox;
+    // The window takes the texts at once, so each status text is a message.
+    hooks.post = [&record, mailbox](UINT message, WPARAM, LPARAM payload) {
         if (message == WM_LAUNCHER_STATUS) {
-            std::unique_ptr<std::wstring> text(reinterpret_cast<std::wstring*>(payload));
-            record.messages.push_back(L"status:" + *text);
+            for (const std::wstring& text : mailbox->Take()) {
+                record.messages.push_back(L"status:" + text);
+            }
         } else if (message == WM_LAUNCHER_PATCHNOTES) {
             std::unique_ptr<std::vector<PatchNoteBlock>> blocks(
                 reinterpret_cast<std::vector<PatchNoteBlock>*>(payload));
@@ -282,11 +286,11 @@ TEST(BackgroundWork, PreparesTheUpdaterAndForwardsItsStatusTexts) {
 }
 
 TEST(BackgroundWork, PayloadsThatCannotBePostedAreFreedBySender) {
-    // Every post fails, as when the window is already gone: the worker must
-    // still run to its end (the payloads are freed, nothing is touched twice).
-    BackgroundWorkHooks hooks;
+    // Every post fails, as when the window is already gone: the worker runs
+    // to its end, and every payload it could not hand over is freed.
+    WorkerRecord unused;
+    BackgroundWorkHooks hooks = RecordingHooks(unused);
     int posts = 0;
-    hooks.fetchPage = [](const std::wstring&, std::vector<uint8_t>&) { return false; };
     hooks.runUpdate = [](Updater& updater) {
         updater.onStatus(L"Downloading... 50% (1.0 KB/s)");
         return true;
@@ -295,7 +299,27 @@ TEST(BackgroundWork, PayloadsThatCannotBePostedAreFreedBySender) {
         ++posts;
         return false;
     };
-    hooks.messageBox = [](HWND, const std::wstring&, const std::wstring&, UINT) { return IDOK; };
     RunBackgroundWork(nullptr, L"C:\\game\\", hooks);
     EXPECT_EQ(posts, 6);
+    EXPECT_TRUE(hooks.statusMailbox->Take().empty()) << "texts for a window that is gone";
+
+    struct Counted {
+        explicit Counted(int& destroyed) : destroyed(destroyed) {}
+        ~Counted() { ++destroyed; }
+        int& destroyed;
+    };
+    int destroyed = 0;
+    PostPayload([](UINT, WPARAM, LPARAM) { return false; }, WM_LAUNCHER_PATCHNOTES,
+                std::make_unique<Counted>(destroyed));
+    EXPECT_EQ(destroyed, 1) << "not posted: freed by the sender";
+    LPARAM handedOver = 0;
+    PostPayload(
+        [&handedOver](UINT, WPARAM, LPARAM payload) {
+            handedOver = payload;
+            return true;
+        },
+        WM_LAUNCHER_PATCHNOTES, std::make_unique<Counted>(destroyed));
+    EXPECT_EQ(destroyed, 1) << "posted: the receiver's now";
+    delete reinterpret_cast<Counted*>(handedOver);
+    EXPECT_EQ(destroyed, 2);
 }

@@ -10,6 +10,7 @@
 #include "app/main_window.h"
 #include "tests/app/test_window.h"
 #include "tests/support/temp_folder.h"
+#include "tests/ui/canvas.h"
 #include "ui/button.h"
 #include "ui/gdiplus_session.h"
 #include "ui/icon_button.h"
@@ -55,6 +56,137 @@ struct ElementRow {
     RECT bounds;
     const wchar_t* text;  // button or label text; nullptr for the others
     bool visible;
+};
+
+PatchNoteBlock Line(const std::wstring& text, float size = 13.0f, bool bold = false,
+                    int spaceBefore = 0, int spaceAfter = 0) {
+    PatchNoteBlock block;
+    block.text = text;
+    block.fontSize = size;
+    block.bold = bold;
+    block.spaceBefore = spaceBefore;
+    block.spaceAfter = spaceAfter;
+    return block;
+}
+
+PatchNoteBlock Item(const std::wstring& text, int indent = 1) {
+    PatchNoteBlock block = Line(text, 13.0f, false, 0, 2);
+    block.bullet = true;
+    block.indent = indent;
+    return block;
+}
+
+PatchNoteBlock Picture(std::vector<uint8_t> bytes, bool expanded) {
+    PatchNoteBlock block;
+    block.image = std::make_shared<PatchImageData>();
+    block.image->bytes = std::move(bytes);
+    block.image->expanded = expanded;
+    block.spaceBefore = 6;
+    block.spaceAfter = 8;
+    return block;
+}
+
+// A 1600 x 900 picture as a note might carry: dusk sky, sun and hills.
+std::vector<uint8_t> ScenePng() {
+    Gdiplus::Bitmap scene(1600, 900, PixelFormat32bppARGB);
+    {
+        Gdiplus::Graphics g(&scene);
+        g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
+        Gdiplus::LinearGradientBrush sky(Gdiplus::Point(0, 0), Gdiplus::Point(0, 900),
+                                         Gdiplus::Color(0xFF0B1F3A), Gdiplus::Color(0xFFE08A4A));
+        g.FillRectangle(&sky, 0, 0, 1600, 900);
+        Gdiplus::SolidBrush sun{Gdiplus::Color(0xFFFFD27A)};
+        g.FillEllipse(&sun, 1040, 420, 220, 220);
+        Gdiplus::SolidBrush farFill{Gdiplus::Color(0xFF23324A)};
+        Gdiplus::SolidBrush nearFill{Gdiplus::Color(0xFF101822)};
+        const Gdiplus::Point farHills[] = {{0, 640},    {300, 520},  {620, 610},  {980, 480},
+                                           {1320, 600}, {1600, 540}, {1600, 900}, {0, 900}};
+        const Gdiplus::Point nearHills[] = {{0, 760},    {420, 660},  {860, 760}, {1240, 680},
+                                            {1600, 770}, {1600, 900}, {0, 900}};
+        g.FillPolygon(&farFill, farHills, 8);
+        g.FillPolygon(&nearFill, nearHills, 7);
+    }
+    return EncodePng(scene);
+}
+
+// Blocks as the patch-notes page builder makes them for two notes.
+std::vector<PatchNoteBlock> SampleNotes() {
+    return {
+        Line(L"December 7, 2026", 13.0f, true),
+        Line(L"Winter Festival", 18.0f, true, 7, 3),
+        Line(L"Snow has reached the valleys of Vantora. Until the first week of January the "
+             L"festival square in the capital hosts daily events, and every player who logs in "
+             L"receives a festive cloak.",
+             13.0f, false, 0, 4),
+        Picture(ScenePng(), true),
+        Line(L"New content", 16.0f, true, 5, 3),
+        Item(L"Frost Cavern dungeon for parties of four"),
+        Item(L"Boss rewards scale with the party's level", 2),
+        Item(L"Festival quests in every starting town"),
+        Line(L"Fixes", 14.0f, true, 4, 3),
+        Item(L"Fixed a disconnect when entering the arena"),
+        Item(L"Mail attachments no longer vanish after a server restart"),
+        Picture(MakePngBytes(800, 450), false),
+        Line(L"", 8.0f),
+        Line(L"November 30, 2026", 13.0f, true),
+        Line(L"Maintenance", 16.0f, true, 5, 3),
+        Line(L"Servers were updated; the picture of this note could not be fetched.", 13.0f, false,
+             0, 4),
+        Picture({}, true),
+    };
+}
+
+// What the launcher window shows: its own painting (as WM_PAINT does it)
+// into a 1280 x 720 bitmap.
+class PaintedWindow {
+  public:
+    explicit PaintedWindow(LauncherUI& launcher) {
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = kWidth;
+        info.bmiHeader.biHeight = -kHeight;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        memory_ = CreateCompatibleDC(nullptr);
+        bitmap_ = CreateDIBSection(memory_, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
+        old_ = SelectObject(memory_, bitmap_);
+        PaintLauncher(launcher, memory_, kWidth, kHeight);
+        GdiFlush();
+    }
+    ~PaintedWindow() {
+        SelectObject(memory_, old_);
+        DeleteObject(bitmap_);
+        DeleteDC(memory_);
+    }
+    PaintedWindow(const PaintedWindow&) = delete;
+    PaintedWindow& operator=(const PaintedWindow&) = delete;
+
+    // 0xRRGGBB
+    uint32_t Pixel(int x, int y) const {
+        return static_cast<const uint32_t*>(bits_)[y * kWidth + x] & 0xFFFFFF;
+    }
+    int CountNear(const RECT& rect, uint32_t colour, int tolerance) const {
+        int count = 0;
+        for (int y = rect.top; y < rect.bottom; ++y) {
+            for (int x = rect.left; x < rect.right; ++x) {
+                count += NearColour(0xFF000000 | Pixel(x, y), 0xFF000000 | colour, tolerance);
+            }
+        }
+        return count;
+    }
+    bool Save(const std::wstring& path) const {
+        Gdiplus::Bitmap image(kWidth, kHeight, kWidth * 4, PixelFormat32bppRGB,
+                              static_cast<BYTE*>(bits_));
+        return SavePng(image, path);
+    }
+
+  private:
+    static constexpr int kWidth = 1280;
+    static constexpr int kHeight = 720;
+    HDC memory_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+    void* bits_ = nullptr;
 };
 
 }  // namespace
@@ -187,12 +319,15 @@ TEST_F(LauncherControls, WorkerMessagesMoveTheStatusLineAndTheBar) {
         {L"Opening archive... 45% (120 files)", 0.45f}, {L"Downloading:45%", 0.45f},
         {L"Checking for updates... 90%", 0.45f},
     };
+    // The worker keeps the mailbox it was started with.
+    launcher.statusMailbox = std::make_shared<StatusMailbox>();
     for (const Step& step : steps) {
-        launcher.OnStatusMessage(reinterpret_cast<LPARAM>(new std::wstring(step.text)));
+        launcher.statusMailbox->Put(step.text, [] { return true; });
+        launcher.OnStatusMessage();
         EXPECT_EQ(launcher.statusLabel->text, step.text);
         EXPECT_FLOAT_EQ(launcher.progressBar->progress, step.progress);
     }
-    launcher.OnStatusMessage(0);
+    launcher.OnStatusMessage();  // nothing waiting
     EXPECT_EQ(launcher.statusLabel->text, L"Checking for updates... 90%");
 
     launcher.patchNotesView->scrollOffset = 300;
@@ -221,33 +356,68 @@ TEST_F(LauncherControls, WithoutBackgroundPictureTheWindowIsDarkGreyUnderThePane
     launcher.ReleaseScreen();  // no background picture and no elements: the fallback and the panel
     ASSERT_EQ(launcher.backgroundImage, nullptr);
 
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = 1280;
-    info.bmiHeader.biHeight = -720;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    PaintLauncher(launcher, memory, 1280, 720);
-    const auto pixel = [bits](int x, int y) {
-        return static_cast<const uint32_t*>(bits)[y * 1280 + x] & 0xFFFFFF;
-    };
-    EXPECT_EQ(pixel(5, 5), 0x0F0F0Fu);
-    EXPECT_EQ(pixel(1270, 710), 0x0F0F0Fu);
-    const uint32_t panel = pixel(95, 85);
+    const PaintedWindow painted(launcher);
+    EXPECT_EQ(painted.Pixel(5, 5), 0x0F0F0Fu);
+    EXPECT_EQ(painted.Pixel(1270, 710), 0x0F0F0Fu);
+    const uint32_t panel = painted.Pixel(95, 85);
     EXPECT_LT(panel & 0xFF, 0x0Fu);  // darker: black at alpha 180 over the grey
-    EXPECT_EQ(pixel(89, 85), 0x0F0F0Fu);
-    EXPECT_EQ(pixel(740, 85), 0x0F0F0Fu);
-    EXPECT_EQ(pixel(739, 579), panel);
-    EXPECT_EQ(pixel(739, 580), 0x0F0F0Fu);
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(painted.Pixel(89, 85), 0x0F0F0Fu);
+    EXPECT_EQ(painted.Pixel(740, 85), 0x0F0F0Fu);
+    EXPECT_EQ(painted.Pixel(739, 579), panel);
+    EXPECT_EQ(painted.Pixel(739, 580), 0x0F0F0Fu);
+}
+
+// The screen that Initialize builds, as the window paints it, with notes,
+// a download under way and a hovered icon; the pictures stay in the build
+// tree for review.
+TEST_F(LauncherControls, ScreenShowsNotesIconsAndButtonsAsPainted) {
+    GdiplusSession gdiplus;
+    ASSERT_TRUE(gdiplus.ok());
+    Build();
+    ASSERT_NE(launcher.backgroundImage, nullptr);
+    launcher.patchNotesView->SetBlocks(SampleNotes());
+    launcher.SetStatus(L"Downloading... 42% (812.4 KB/s)");
+    const std::wstring folder = VANTORA_SCREENSHOT_DIR;
+    CreateDirectoryW(folder.c_str(), nullptr);
+    struct Shot {
+        const wchar_t* name;
+        int scrollOffset;  // -1: the end
+        POINT mouse;
+    };
+    const Shot shots[] = {{L"launcher_screen.png", 0, {94, 30}},  // over the second icon
+                          {L"launcher_screen_scrolled.png", 420, {850, 650}},
+                          {L"launcher_screen_end.png", -1, {1000, 300}}};
+    for (const Shot& shot : shots) {
+        UIPatchNotes& view = *launcher.patchNotesView;
+        view.scrollOffset = shot.scrollOffset >= 0 ? shot.scrollOffset : view.contentHeight - 440;
+        for (UIElement* element : launcher.elements) {
+            element->OnMouseMove(shot.mouse.x, shot.mouse.y);
+        }
+        const PaintedWindow painted(launcher);
+        ASSERT_TRUE(painted.Save(folder + L"\\" + shot.name));
+
+        // The background covers the window, not the dark fallback.
+        EXPECT_NE(painted.Pixel(1279, 719), 0x0F0F0Fu);
+        // Every icon is drawn in its square.
+        for (int i = 0; i < 5; ++i) {
+            const int x = 10 + 60 * i + 24;
+            EXPECT_NE(painted.Pixel(x, 34), painted.Pixel(x, 100)) << "icon " << i;
+        }
+        EXPECT_GT(view.contentHeight, 440) << "the sample scrolls";
+        EXPECT_GT(painted.CountNear({90, 130, 740, 570}, 0xF0F0F0, 12), 100) << "notes text";
+        EXPECT_GT(painted.CountNear({90, 615, 700, 640}, 0xF0F0F0, 12), 50) << "status line";
+        // 42 % of the 610-pixel bar from its left end, and not a pixel more.
+        EXPECT_EQ(painted.CountNear({90, 660, 346, 661}, 0x00A0DC, 2), 256);
+        EXPECT_EQ(painted.CountNear({346, 650, 700, 670}, 0x00A0DC, 2), 0);
+        EXPECT_GT(painted.CountNear({790, 635, 1050, 685}, 0xF0F0F0, 12), 50) << "START GAME";
+    }
+    // Expanded, collapsed and unavailable pictures each left their toggle.
+    size_t bars = 0;
+    for (const ClickArea& area : launcher.patchNotesView->clickAreas) {
+        bars += (area.rect.bottom - area.rect.top) == 28 ? 1 : 0;
+    }
+    EXPECT_EQ(bars, 3u);
+    launcher.ReleaseScreen();
 }
 
 TEST(GameDirectory, IsTheProgramFolderWithOneTrailingBackslash) {

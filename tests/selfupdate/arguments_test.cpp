@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "common/text.h"
-#include "selfupdate/paths.h"
+#include "common/path.h"
 #include "selfupdate/self_update.h"
 #include "tests/selfupdate/installation.h"
 

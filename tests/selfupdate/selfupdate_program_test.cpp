@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "common/text.h"
 #include "tests/selfupdate/installation.h"
@@ -158,6 +159,46 @@ TEST_F(SelfUpdaterProgram, PutsEverythingBackAndRestartsTheOldLauncherWhenATarge
     EXPECT_TRUE(Contains(diary, "Self-update failed; the staging folder is kept: " +
                                     WideToUtf8(install_.staging())));
     EXPECT_TRUE(Contains(diary, "Started launcher: " + WideToUtf8(Launcher())));
+}
+
+TEST_F(SelfUpdaterProgram, ARollbackThatCannotPutAFileBackSaysSoAndKeepsTheOldFile) {
+    install_.Put(L"data\\client.dat", "old client");
+    install_.Put(L"zz\\locked.dat", "old locked");
+    install_.Stage(L"data\\client.dat", "new client");
+    install_.Stage(L"zz\\locked.dat", "new locked");
+    auto launcher = StartOldLauncher(L"");
+    ASSERT_EQ(launcher->Wait(20000), 0u);
+
+    // zz\locked.dat fails after its retries; meanwhile another program takes
+    // hold of the new data\client.dat, so the rollback cannot put it back.
+    HeldFile locked(install_.Path(L"zz\\locked.dat"));
+    ASSERT_TRUE(locked.held());
+    const std::wstring client = install_.Path(L"data\\client.dat");
+    const std::wstring arguments = std::to_wstring(launcher->id()) + L" \"" + install_.staging() +
+                                   L"\" \"" + install_.folder() + L"\" \"" + Launcher() + L"\"";
+    ChildProcess updater(install_.Path(CurrentVariantNames().selfUpdaterProgram), arguments,
+                         install_.folder());
+    ASSERT_TRUE(updater.started());
+    std::unique_ptr<HeldFile> newClient;
+    for (int i = 0; i < 1000 && !(newClient && newClient->held()); ++i) {
+        Sleep(10);
+        if (ReadBytes(client) == "new client") {
+            newClient = std::make_unique<HeldFile>(client);
+        }
+    }
+    ASSERT_TRUE(newClient && newClient->held());
+    EXPECT_EQ(updater.Wait(120000), 6u);
+    newClient->Release();
+    locked.Release();
+
+    const std::wstring backup = install_.Path(L"_launcher_self_update_backup\\data\\client.dat");
+    EXPECT_EQ(ReadBytes(backup), "old client");
+    EXPECT_EQ(ReadBytes(install_.Path(L"zz\\locked.dat")), "old locked");
+    const auto diary = TestInstallation::DiaryLines(install_.folder());
+    EXPECT_TRUE(Contains(diary, "Not restored: " + WideToUtf8(client) + " (the old file is in " +
+                                    WideToUtf8(backup) + ")"));
+    EXPECT_FALSE(Contains(diary, "Self-update rolled back; the installation is as it was."));
+    EXPECT_EQ(StandInRecord(2, 20000).size(), 2u) << "the old launcher runs again";
 }
 
 TEST_F(SelfUpdaterProgram, RetriesATargetThatIsLockedOnlyBriefly) {

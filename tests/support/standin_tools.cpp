@@ -6,6 +6,19 @@ bool InstallStandIn(const std::wstring& folder, const std::wstring& exeName) {
     return CopyFileW(VANTORA_STANDIN_TOOL_PATH, (folder + L"\\" + exeName).c_str(), FALSE) != 0;
 }
 
+std::wstring SystemToolFolder(const std::wstring& systemFolder, const std::wstring& tool) {
+    return tool == L"powershell" ? systemFolder + L"\\WindowsPowerShell\\v1.0" : systemFolder;
+}
+
+bool InstallSystemToolStandIns(const std::wstring& systemFolder) {
+    const std::wstring powerShell = SystemToolFolder(systemFolder, L"powershell");
+    CreateDirectoryW(systemFolder.c_str(), nullptr);
+    CreateDirectoryW((systemFolder + L"\\WindowsPowerShell").c_str(), nullptr);
+    CreateDirectoryW(powerShell.c_str(), nullptr);
+    return InstallStandIn(systemFolder, L"tar.exe") &&
+           InstallStandIn(powerShell, L"powershell.exe");
+}
+
 bool WriteStandInScript(const std::wstring& folder, const std::wstring& tool,
                         const std::wstring& mode, const std::string& script) {
     return WriteBytes(folder + L"\\" + tool + L"-" + mode + L".txt", script);

@@ -11,6 +11,14 @@
 // "powershell.exe", or any program name). False when the copy failed.
 bool InstallStandIn(const std::wstring& folder, const std::wstring& exeName);
 
+// Installs stand-ins for tar.exe and PowerShell below systemFolder, where
+// FindSystemTools(systemFolder, L"") finds them. False when a copy failed.
+bool InstallSystemToolStandIns(const std::wstring& systemFolder);
+
+// The folder of the stand-in for tool ("tar" or "powershell") below
+// systemFolder: where its scripts go and its calls are recorded.
+std::wstring SystemToolFolder(const std::wstring& systemFolder, const std::wstring& tool);
+
 // Writes the script that the stand-in named tool ("tar") plays when its
 // first argument is "-" + mode ("tf").
 bool WriteStandInScript(const std::wstring& folder, const std::wstring& tool,

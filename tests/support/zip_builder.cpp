@@ -80,7 +80,7 @@ std::string ZipBuilder::Build() const {
         out += stored;
 
         Put32(central, 0x02014b50);
-        Put16(central, 20);  // made by MS-DOS
+        Put16(central, entry.madeBy);
         Put16(central, 20);
         Put16(central, 0x0800);
         Put16(central, method);
@@ -94,7 +94,7 @@ std::string ZipBuilder::Build() const {
         Put16(central, 0);
         Put16(central, 0);
         Put16(central, 0);
-        Put32(central, entry.directoryAttribute ? 0x10 : 0x20);
+        Put32(central, (entry.directoryAttribute ? 0x10 : 0x20) | entry.extraAttributes);
         Put32(central, offset);
         central += entry.name;
     }

@@ -13,6 +13,8 @@ class ZipBuilder {
         std::string data;
         bool deflate = true;
         bool directoryAttribute = false;  // DOS directory bit in the external attributes
+        uint16_t madeBy = 20;             // host in the high byte: 0 MS-DOS, 3 Unix
+        uint32_t extraAttributes = 0;     // ORed into the external attributes
         uint16_t dosTime = 0x6000;        // 12:00:00
         uint16_t dosDate = 0x5A21;        // 2025-01-01
     };

@@ -155,7 +155,9 @@ TEST_F(UIElementDraw, ProgressBarFillsTheTruncatedFraction) {
         float progress;
         int filled;
     };
-    const Case cases[] = {{0.5f, 305}, {0.0f, 0}, {1.0f, 610}, {0.999f, 609}, {0.0015f, 0}};
+    // 0.7 and 0.9 of 610 fall a hair below 427 and 549 in wider precision.
+    const Case cases[] = {{0.5f, 305},  {0.0f, 0},   {1.0f, 610}, {0.999f, 609},
+                          {0.0015f, 0}, {0.7f, 427}, {0.9f, 549}};
     for (const Case& c : cases) {
         Canvas canvas;
         UIProgressBar bar({90, 650, 700, 670});

@@ -338,21 +338,32 @@ TEST_F(PatchNotesView, ReleaseAfterADragOrOnTheTrackTogglesNothing) {
     EXPECT_FALSE(image->expanded);
 }
 
-TEST_F(PatchNotesView, FailedDecodeIsRetriedAndShowsImageUnavailable) {
-    UIPatchNotes view(kView);
-    view.blocks = {Image({'n', 'o', 'p', 'e'})};
-    const auto image = view.blocks[0].image;
-    Canvas canvas;
-    view.Draw(canvas.graphics());
-    view.Draw(canvas.graphics());
-    EXPECT_EQ(image->bitmap, nullptr);
-    EXPECT_EQ(view.contentHeight, 16 + 6 + 60 + 8);
-    EXPECT_GT(canvas.CountNear({112, 186, 720, 212}, TextColor, 40), 5) << "Image unavailable";
+int decodeAttempts = 0;
 
-    image->bytes = MakePngBytes(64, 32);
-    Paint(view);
-    ASSERT_NE(image->bitmap, nullptr);
-    EXPECT_EQ(view.contentHeight, 16 + 6 + 34 + 32 + 10 + 8);
+std::shared_ptr<Gdiplus::Bitmap> CountingDecode(const PatchImageData& data) {
+    ++decodeAttempts;
+    return DecodePatchImage(data);
+}
+
+TEST_F(PatchNotesView, PicturesThatCannotBeShownAreDecodedOnceAndShowImageUnavailable) {
+    // A few kilobytes of PNG that claim 20 megapixels (80 MB decoded).
+    Gdiplus::Bitmap huge(5000, 4000, PixelFormat1bppIndexed);
+    const std::vector<std::vector<uint8_t>> pictures = {{'n', 'o', 'p', 'e'}, EncodePng(huge)};
+    ASSERT_GT(pictures[1].size(), 100u);
+    for (const std::vector<uint8_t>& bytes : pictures) {
+        UIPatchNotes view(kView);
+        view.decode = CountingDecode;
+        view.blocks = {Image(bytes)};
+        decodeAttempts = 0;
+        Canvas canvas;
+        for (int paint = 0; paint < 10; ++paint) {
+            view.Draw(canvas.graphics());
+        }
+        EXPECT_EQ(decodeAttempts, 1) << bytes.size();
+        EXPECT_EQ(view.blocks[0].image->bitmap, nullptr) << bytes.size();
+        EXPECT_EQ(view.contentHeight, 16 + 6 + 60 + 8);
+        EXPECT_GT(canvas.CountNear({112, 186, 720, 212}, TextColor, 40), 5) << "Image unavailable";
+    }
 
     // Collapsed images are not decoded.
     UIPatchNotes other(kView);

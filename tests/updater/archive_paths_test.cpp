@@ -30,6 +30,10 @@ TEST(ArchivePaths, QuotesArgumentsForTarAndPowerShell) {
         {L"", L"\"\"", L"''"},
         // A trailing backslash is left as it is.
         {L"C:\\dir\\", L"\"C:\\dir\\\"", L"'C:\\dir\\'"},
+        // PowerShell ends a literal at the typographic single quotes too.
+        {L"C:\\O\u2019Neil", L"\"C:\\O\u2019Neil\"", L"'C:\\O\u2019\u2019Neil'"},
+        {L"\u2018\u201A\u201B'", L"\"\u2018\u201A\u201B'\"",
+         L"'\u2018\u2018\u201A\u201A\u201B\u201B'''"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(QuoteArgument(c.text), c.argument) << c.text;

@@ -54,6 +54,10 @@ TEST(ArtifactNames, FileNamesAreComparedLowerCaseByTheirLastComponent) {
         {"data/lib.dll", "lib.dll", false, false},
         {".exe", "exe", false, false},  // the leading dot goes with normalization
         {"\xC3\x84.EXE", "\xC3\x84.exe", false, true},
+        // Windows drops trailing dots and blanks from a file name.
+        {"VantoraOnlineClient.exe.", "vantoraonlineclient.exe", false, true},
+        {"Selvane Win7.exe. .", "selvane win7.exe", true, true},
+        {"Tessaly.exe ", "tessaly.exe", true, true},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(LowerFileName(c.entry), c.lower) << c.entry;
@@ -74,6 +78,8 @@ TEST(ArtifactNames, EachBuildStagesSkipsOrWritesTheLauncherFiles) {
         {"TESSALY WIN7.EXE", Role::kSkipped, Role::kStaged},
         {"x/Selvane Win7.exe", Role::kSkipped, Role::kWritten},
         {"VantoraOnlineClient.exe", Role::kWritten, Role::kWritten},
+        {"Selvane Win7.exe.", Role::kSkipped, Role::kWritten},
+        {"Tessaly.exe ", Role::kStaged, Role::kSkipped},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(RoleOf(c.entry, kX64VariantNames), c.x64) << c.entry;
@@ -133,14 +139,16 @@ TEST_F(ExeGuardTest, OnlyProgramFilesThisBuildWritesAreChecked) {
     } cases[] = {
         {"bin/VantoraOnlineClient.exe", true, true},
         {"./BIN/vantoraonlineclient.EXE", true, true},
-        {"bin/Tessaly.exe", false, false},  // staged by x64, skipped by Win7
-        {"bin/Selvane.exe", true, false},   // written by x64, skipped by Win7
-        {"bin/engine.dll", false, false},   // libraries are not checked
-        {"bin/other.exe", false, false},    // not there
+        {"bin/VantoraOnlineClient.exe.", true, true},  // the same file to Windows
+        {"bin/Tessaly.exe", false, false},             // staged by x64, skipped by Win7
+        {"bin/Selvane.exe", true, false},              // written by x64, skipped by Win7
+        {"bin/engine.dll", false, false},              // libraries are not checked
+        {"bin/other.exe", false, false},               // not there
     };
     // The full path below the game folder, in the entry's own spelling.
     auto expectedPath = [&](const char* entry) {
         std::string relative = entry[0] == '.' ? entry + 2 : entry;
+        relative.erase(relative.find_last_not_of('.') + 1);
         for (char& ch : relative) {
             ch = ch == '/' ? '\\' : ch;
         }

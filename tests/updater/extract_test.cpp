@@ -22,15 +22,15 @@ const char kWineReason[] = "Running under Wine. Using bundled miniz extractor.";
 
 // The game folder "game" inside a scratch folder is the current directory,
 // as in a real update run; the scratch folder around it shows whether
-// anything was written outside. Stand-ins for tar and PowerShell sit in the
-// game folder and record every call.
+// anything was written outside. Stand-ins for tar and PowerShell sit in a
+// system folder of the test's own and record every call.
 class ExtractZipTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(CreateDirectoryW(game_.c_str(), nullptr));
         inside_ = std::make_unique<ScopedCurrentDirectory>(game_);
-        ASSERT_TRUE(InstallStandIn(game_, L"tar.exe"));
-        ASSERT_TRUE(InstallStandIn(game_, L"powershell.exe"));
+        ASSERT_TRUE(InstallSystemToolStandIns(system_));
+        updater_.systemTools = [this] { return FindSystemTools(system_, L""); };
         updater_.onStatus = [this](const std::wstring& text) { texts_.push_back(text); };
         UseSystemTools(false);
     }
@@ -40,18 +40,24 @@ class ExtractZipTest : public ::testing::Test {
     // with tools that succeed unless told otherwise.
     void UseSystemTools(bool on) {
         updater_.runsUnderWine = [on] { return !on; };
-        WriteStandInScript(game_, L"tar", L"tf", "lines 3 f\n");
-        WriteStandInScript(game_, L"tar", L"xvf", "lines 3 f\n");
-        WriteStandInScript(game_, L"tar", L"xf", "exit 0\n");
-        WriteStandInScript(game_, L"powershell", L"NoProfile", "exit 0\n");
+        Script(L"tar", L"tf", "lines 3 f\n");
+        Script(L"tar", L"xvf", "lines 3 f\n");
+        Script(L"tar", L"xf", "exit 0\n");
+        Script(L"powershell", L"NoProfile", "exit 0\n");
     }
     void FailSystemTools() {
-        WriteStandInScript(game_, L"tar", L"tf", "exit 1\n");
-        WriteStandInScript(game_, L"tar", L"xf", "exit 1\n");
-        WriteStandInScript(game_, L"powershell", L"NoProfile", "exit 1\n");
+        Script(L"tar", L"tf", "exit 1\n");
+        Script(L"tar", L"xf", "exit 1\n");
+        Script(L"powershell", L"NoProfile", "exit 1\n");
+    }
+    void Script(const wchar_t* tool, const wchar_t* mode, const std::string& script) {
+        WriteStandInScript(SystemToolFolder(system_, tool), tool, mode, script);
+    }
+    std::vector<StandInCall> Calls(const wchar_t* tool) const {
+        return StandInCalls(SystemToolFolder(system_, tool), tool);
     }
     bool ToolsWereStarted() const {
-        return !StandInCalls(game_, L"tar").empty() || !StandInCalls(game_, L"powershell").empty();
+        return !Calls(L"tar").empty() || !Calls(L"powershell").empty();
     }
     std::string Game(const std::wstring& relative) const {
         return ReadBytes(game_ + L"\\" + relative);
@@ -59,6 +65,7 @@ class ExtractZipTest : public ::testing::Test {
 
     TempFolder folder_;
     std::wstring game_ = folder_.Child(L"game");
+    std::wstring system_ = folder_.Child(L"system32");
     std::unique_ptr<ScopedCurrentDirectory> inside_;
     ScopedEnvironmentVariable path_{L"PATH", L"C:\\windows\\system32;C:\\windows"};
     Updater updater_;
@@ -79,9 +86,16 @@ TEST_F(ExtractZipTest, BuiltInReaderWritesEveryEntryBelowTheDestination) {
                              std::string(600 * 1024, 'b'))
                     .WriteTo(L"full.zip"));
     ASSERT_TRUE(WriteBytes(game_ + L"\\root.txt", "an older root file"));
+    // What an extraction killed part-way left in a folder it writes to.
+    ASSERT_TRUE(CreateDirectoryW((game_ + L"\\data").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((game_ + L"\\data\\sub").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((game_ + L"\\data\\sub\\deep").c_str(), nullptr));
+    const std::wstring leftover = game_ + L"\\data\\sub\\deep\\a.dat.~fffffff0-1c.tmp";
+    ASSERT_TRUE(WriteBytes(leftover, "partial"));
     updater_.runsUnderWine = IsRunningUnderWine;  // the real check: the tests run under Wine
 
     ASSERT_TRUE(updater_.ExtractZip(L"full.zip", L"."));
+    EXPECT_FALSE(FileExists(leftover));
     EXPECT_EQ(Game(L"data\\sub\\deep\\a.dat"), "deep");
     EXPECT_EQ(Game(L"lead\\dot.txt"), "dot");
     EXPECT_EQ(Game(L"root.txt"), "root");
@@ -141,6 +155,11 @@ TEST_F(ExtractZipTest, EachBuildStagesItsLauncherAndSkipsTheOtherBuildsFiles) {
                     .AddFile("selvane win7.exe", "win7 self-updater")
                     .WriteTo(L"full.zip"));
     for (const auto& c : cases) {
+        // Leftovers of an earlier hand-off never reach the self-updater.
+        const std::wstring leftover = game_ + L"\\_launcher_self_update\\old\\left.dll";
+        CreateDirectoryW((game_ + L"\\_launcher_self_update").c_str(), nullptr);
+        CreateDirectoryW((game_ + L"\\_launcher_self_update\\old").c_str(), nullptr);
+        ASSERT_TRUE(WriteBytes(leftover, "left"));
         TempFolder destination;
         Updater updater;
         updater.variantNames = c.names;
@@ -166,6 +185,7 @@ TEST_F(ExtractZipTest, EachBuildStagesItsLauncherAndSkipsTheOtherBuildsFiles) {
         }
         EXPECT_EQ(ReadUpdateLogMessages(), log);
         EXPECT_FALSE(ToolsWereStarted());
+        EXPECT_FALSE(FolderExists(game_ + L"\\_launcher_self_update\\old"));
         ASSERT_TRUE(DeleteFileW((game_ + L"\\_launcher_self_update\\" + c.staged[0]).c_str()));
     }
 }
@@ -286,11 +306,14 @@ TEST_F(ExtractZipTest, ArchivesTheReaderCannotProcessAreKeptAsFailedDownload) {
 
 TEST_F(ExtractZipTest, SystemToolsDoTheWorkUnlessTheyFail) {
     ASSERT_TRUE(ZipBuilder().AddFile("data/a.dat", "a").WriteTo(L"full.zip"));
+    // The system's own tools run, never a "tar.exe" in the game folder.
+    ASSERT_TRUE(InstallStandIn(game_, L"tar.exe"));
     UseSystemTools(true);
     ASSERT_TRUE(updater_.ExtractZip(L"full.zip", L"."));
+    EXPECT_TRUE(StandInCalls(game_, L"tar").empty());
     // The stand-ins write nothing: the built-in reader did not run.
     EXPECT_FALSE(FileExists(game_ + L"\\data\\a.dat"));
-    EXPECT_EQ(StandInCalls(game_, L"tar").size(), 2u);
+    EXPECT_EQ(Calls(L"tar").size(), 2u);
     EXPECT_EQ(texts_.back(), L"Extraction complete");
 
     FailSystemTools();
@@ -302,41 +325,56 @@ TEST_F(ExtractZipTest, SystemToolsDoTheWorkUnlessTheyFail) {
 }
 
 TEST_F(ExtractZipTest, EntriesThatLeaveTheirFolderAreRefusedOnEveryRoad) {
-    const char* const unsafeNames[] = {
-        "../evil.txt",     "data/../../evil.txt",     "data\\..\\..\\evil.txt",
-        "C:/evil.txt",     "//server/share/evil.txt",
-        "../Tessaly.exe",   // the staged launcher must stay in the staging folder
-        "sub/../../evil/",  // a folder entry would make tar create it
+    const char kOutside[] = "Refused archive entry that points outside the destination folder: ";
+    const char kLink[] = "Refused archive entry that is a link: ";
+    ZipBuilder::Entry unixLink{"data/cache", "C:/Windows/System32/", false};
+    unixLink.madeBy = 3 << 8 | 20;
+    unixLink.extraAttributes = 0120777u << 16;
+    ZipBuilder::Entry reparsePoint{"data/cache", "", false};
+    reparsePoint.extraAttributes = 0x400;
+    const struct {
+        ZipBuilder::Entry entry;
+        const char* log;
+    } refused[] = {
+        {{"../evil.txt", "outside"}, kOutside},
+        {{"data/../../evil.txt", "outside"}, kOutside},
+        {{"data\\..\\..\\evil.txt", "outside"}, kOutside},
+        {{"C:/evil.txt", "outside"}, kOutside},
+        {{"//server/share/evil.txt", "outside"}, kOutside},
+        {{"../Tessaly.exe", "outside"},
+         kOutside},  // the staged launcher stays in the staging folder
+        {{"sub/../../evil/", "", false, true}, kOutside},  // tar would create the folder
+        // A link left in the game folder would take a later archive's
+        // files wherever it points.
+        {unixLink, kLink},
+        {reparsePoint, kLink},
     };
-    for (bool systemTools : {false, true}) {
-        for (const char* name : unsafeNames) {
-            const std::string label = std::string(name) + (systemTools ? " (tools)" : "");
-            UseSystemTools(systemTools);
-            DeleteFileW(L"tar-calls.txt");
+    // The system tools, the built-in reader under Wine, and the built-in
+    // reader for an archive that carries a launcher program.
+    enum Road { kTools, kWine, kLauncherFiles };
+    for (Road road : {kTools, kWine, kLauncherFiles}) {
+        for (const auto& c : refused) {
+            const std::string label = c.entry.name + " (road " + std::to_string(road) + ")";
+            UseSystemTools(road != kWine);
             DeleteFileW(L"updateerror.txt");
             DeleteFileW(L"failed_download.zip");
             texts_.clear();
             ZipBuilder builder;
             builder.AddFile("data/first.dat", "first");
-            if (name[std::strlen(name) - 1] == '/') {
-                builder.AddFolder(name);
-            } else {
-                builder.AddFile(name, "outside");
+            if (road == kLauncherFiles) {
+                builder.AddFile("Tessaly.exe", "launcher");
             }
-            ASSERT_TRUE(builder.WriteTo(L"full.zip"));
+            ASSERT_TRUE(builder.Add(c.entry).WriteTo(L"full.zip"));
 
             EXPECT_FALSE(updater_.ExtractZip(L"full.zip", L".")) << label;
             EXPECT_FALSE(updater_.blockedByRunningExecutable) << label;
-            EXPECT_EQ(texts_.back(), L"Failed file: " + ArchiveNameToWide(name)) << label;
+            EXPECT_EQ(texts_.back(), L"Failed file: " + ArchiveNameToWide(c.entry.name)) << label;
             EXPECT_EQ(ReadUpdateLogMessages(),
-                      (std::vector<std::string>{
-                          "Opening archive: full.zip",
-                          std::string("Refused archive entry that points outside the "
-                                      "destination folder: ") +
-                              name}))
+                      (std::vector<std::string>{"Opening archive: full.zip", c.log + c.entry.name}))
                 << label;
             EXPECT_EQ(ReadBytes(L"failed_download.zip"), ReadBytes(L"full.zip")) << label;
             EXPECT_FALSE(FolderExists(game_ + L"\\data")) << label;
+            EXPECT_FALSE(FolderExists(game_ + L"\\_launcher_self_update")) << label;
             EXPECT_FALSE(ToolsWereStarted()) << label;
             // The scratch folder around the game folder holds nothing else.
             EXPECT_FALSE(FileExists(folder_.Child(L"evil.txt"))) << label;

@@ -41,8 +41,11 @@ TEST_F(VersionFile, ReadsTheFirstTokenOnly) {
 
 TEST_F(VersionFile, WriteReplacesTheWholeFileAtOnceOrNotAtAll) {
     ASSERT_TRUE(WriteBytes(L"version.txt", "99999999999 and more text"));
+    // A scratch stamp left by a launcher killed while writing goes.
+    ASSERT_TRUE(WriteBytes(L"version.txt.~fffffff0-2.tmp", "18"));
     WriteVersionFile("17");
     EXPECT_EQ(ReadBytes(L"version.txt"), "17");
+    EXPECT_FALSE(FileExists(L"version.txt.~fffffff0-2.tmp"));
     EXPECT_EQ(ReadVersionFile(), "17");
     WriteVersionFile("-5");
     EXPECT_EQ(ReadVersionFile(), "-5");

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <thread>
 #include <vector>
 
 #include "common/text.h"
+#include "updater/file_replace.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/zip_builder.h"
 
@@ -273,4 +275,52 @@ TEST_F(ZipReaderTest, ArchiveWithoutEntriesOpensEmpty) {
     ZipReader reader;
     ASSERT_TRUE(reader.Open(Utf8(archive)));
     EXPECT_EQ(reader.EntryCount(), 0);
+}
+
+TEST_F(ZipReaderTest, ScratchFilesWorkBeyondThePlainPathLimitAndLeftoversOfDeadRunsGo) {
+    // A target whose full path is 255 units: its scratch name passes 260,
+    // which a plain path cannot reach on Windows.
+    std::wstring folder = folder_.path();
+    while (folder.size() < 255 - 60) {
+        folder += L"\\" + std::wstring(std::min<size_t>(40, 255 - 60 - folder.size()), L'f');
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    }
+    const std::wstring target = folder + L"\\" + std::wstring(255 - folder.size() - 1, L't');
+    ASSERT_EQ(target.size(), 255u);
+    std::wstring scratch;
+    {
+        UniqueFile file = CreateTempFileBeside(target, scratch);
+        ASSERT_TRUE(file);
+    }
+    EXPECT_GE(scratch.size(), 260u);
+    EXPECT_EQ(scratch.compare(0, 4, L"\\\\?\\"), 0) << WideToUtf8(scratch);
+    ASSERT_TRUE(DeleteFileW(scratch.c_str()));
+    const std::wstring archive = folder_.Child(L"long.zip");
+    ASSERT_TRUE(ZipBuilder().AddFile("t", "long").WriteTo(archive));
+    ZipReader reader;
+    ASSERT_TRUE(reader.Open(Utf8(archive)));
+    ASSERT_TRUE(reader.ExtractToFile(0, target));
+    EXPECT_EQ(ReadBytes(L"\\\\?\\" + target), "long");
+
+    // Scratch files of a process that no longer runs go; those of a running
+    // one (this process) and every other name stay.
+    wchar_t live[64];
+    swprintf(live, 64, L"b.dat.~%lx-9.tmp", GetCurrentProcessId());
+    const std::vector<std::wstring> gone = {L"a.dat.~fffffff0-3.tmp",
+                                            L"version.txt.~FFFFFFF4-0.tmp"};
+    const std::vector<std::wstring> kept = {live, L"keep.~zz-1.tmp", L"x.~fffffff0-1.tmp.bak",
+                                            L".~fffffff0-1.tmp", L"c.~fffffff0.tmp"};
+    for (const auto* names : {&gone, &kept}) {
+        for (const std::wstring& name : *names) {
+            ASSERT_TRUE(WriteBytes(folder_.Child(name), "x"));
+        }
+    }
+    RemoveLeftoverScratchFiles(folder_.path(), L"a.dat");
+    EXPECT_FALSE(FileExists(folder_.Child(gone[0])));
+    EXPECT_TRUE(FileExists(folder_.Child(gone[1]))) << "another file's scratch file";
+    RemoveLeftoverScratchFiles(folder_.path());
+    EXPECT_FALSE(FileExists(folder_.Child(gone[1])));
+    for (const std::wstring& name : kept) {
+        EXPECT_TRUE(FileExists(folder_.Child(name))) << WideToUtf8(name);
+    }
 }

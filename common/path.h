@@ -2,6 +2,23 @@
 
 #include <string>
 
+// Paths of the file system, shared by the launcher and the self-updater.
+
+bool IsPathSeparator(wchar_t c);
+
+// The absolute form of path from GetFullPathNameW (the buffer grows as the
+// path needs, so long paths are never cut); path itself when the system
+// cannot make one.
+std::wstring GetFullPath(const std::wstring& path);
+
+// The extended-length form ("\\?\C:\...", "\\?\UNC\server\...") of path made
+// absolute, which the file functions take beyond 260 units; a path already
+// in that form, or a device path, stays as it is.
+std::wstring ExtendedLengthPath(const std::wstring& path);
+
+// path without the separators at its end.
+std::wstring WithoutTrailingSeparators(std::wstring path);
+
 // Turns a fully qualified path ("C:\...", "C:/...", "\\server\share\...")
 // into its canonical form: backslashes, "." and ".." resolved, no trailing
 // separator except after a drive root. A bare drive ("D:") is taken as the
