@@ -100,9 +100,3 @@ bool IsUnsafeEntryName(const std::string& storedName) {
     const bool unc = name.size() >= 2 && name[0] == '\\' && name[1] == '\\';
     return drive || unc;
 }
-
-bool IsEntryPathInside(const std::string& normalizedName, const std::wstring& folder) {
-    const std::wstring base = WithoutTrailingSeparators(GetFullPath(folder));
-    const std::wstring target = GetFullPath(base + L"\\" + ArchiveNameToWide(normalizedName));
-    return IsInsideFolder(target, base);
-}

@@ -34,7 +34,3 @@ void CreateParentFolders(const std::string& path);
 // name has a ".." component, the stored name starts with a UNC prefix (two
 // separators), or the normalized name starts with a drive prefix.
 bool IsUnsafeEntryName(const std::string& storedName);
-
-// True when folder + "\" + the normalized entry name, made absolute, lies
-// below folder (made absolute).
-bool IsEntryPathInside(const std::string& normalizedName, const std::wstring& folder);

@@ -9,8 +9,8 @@
 #include "common/text.h"
 #include "common/win_handle.h"
 #include "updater/archive_paths.h"
+#include "updater/archive_plan.h"
 #include "updater/update_log.h"
-#include "updater/zip_reader.h"
 
 namespace {
 
@@ -124,59 +124,22 @@ bool IsFileInUse(const std::wstring& fullPath) {
     return ExclusiveOpenIsRefused(fullPath);
 }
 
-bool IsRunningTargetExecutable(const std::string& entryName, const std::wstring& destination,
-                               std::wstring& targetPath, const VariantNames& names) {
-    if (IsSkippedArtifact(entryName, names) || IsStagedLauncher(entryName, names)) {
-        return false;
-    }
-    if (!HasExeExtension(entryName)) {
-        return false;
-    }
-    // The file Windows would write: it drops trailing dots and blanks.
-    const std::wstring name =
-        ArchiveNameToWide(WithoutTrailingDotsAndSpaces(NormalizeEntryPath(entryName)));
-    const std::wstring base = WithoutTrailingSeparators(GetFullPath(destination));
-    const std::wstring target = GetFullPath(base + L"\\" + name);
-    if (!IsFileInUse(target)) {
-        return false;
-    }
-    targetPath = target;
-    return true;
-}
-
 bool FindRunningTargetInArchive(const std::wstring& archivePath, const std::wstring& destination,
                                 std::wstring& targetPath, const VariantNames& names) {
-    ZipReader reader;
-    if (!reader.Open(WideToUtf8(archivePath))) {
+    ArchivePlan plan;
+    // Staged entries are never checked, so where they would go does not matter.
+    if (!plan.Read(archivePath, destination, destination, names)) {
         LogUpdate(L"Could not preflight archive for running executables with miniz.");
         return false;
     }
-    const int count = reader.EntryCount();
-    for (int i = 0; i < count; ++i) {
-        ZipEntryStat stat;
-        if (!reader.GetEntryStat(i, stat) || stat.isDirectory) {
-            continue;
-        }
-        if (IsRunningTargetExecutable(stat.name, destination, targetPath, names)) {
-            return true;
-        }
-    }
-    return false;
+    return plan.FindRunningProgram(targetPath);
 }
 
 bool ArchiveHasLauncherArtifacts(const std::wstring& archivePath) {
-    ZipReader reader;
-    if (!reader.Open(WideToUtf8(archivePath))) {
+    ArchivePlan plan;
+    if (!plan.Read(archivePath, L".", L".", CurrentVariantNames())) {
         LogUpdate(L"Could not preflight archive for launcher-managed artifacts with miniz.");
         return false;
     }
-    const int count = reader.EntryCount();
-    for (int i = 0; i < count; ++i) {
-        ZipEntryStat stat;
-        if (reader.GetEntryStat(i, stat) && !stat.isDirectory &&
-            IsLauncherManagedArtifact(stat.name)) {
-            return true;
-        }
-    }
-    return false;
+    return plan.HasLauncherArtifacts();
 }

@@ -28,15 +28,10 @@ bool HasExeExtension(const std::string& entryName);
 // blocks replacing it (Restart Manager first, then an exclusive open).
 bool IsFileInUse(const std::wstring& fullPath);
 
-// True when writing the entry below destination would overwrite a program
-// file that is in use; targetPath then holds its full path. Only ".exe"
-// entries are tested; the staged and skipped launcher artifacts never are.
-bool IsRunningTargetExecutable(const std::string& entryName, const std::wstring& destination,
-                               std::wstring& targetPath,
-                               const VariantNames& names = CurrentVariantNames());
-
-// The pre-flight scan of a whole archive for IsRunningTargetExecutable. An
-// archive that cannot be opened counts as clean (logged).
+// True when writing an entry of the archive below destination would replace
+// a program file that is in use; targetPath then holds its full path. Only
+// ".exe" entries this build writes are tested (not the staged or skipped
+// launcher files). An archive that cannot be opened counts as clean (logged).
 bool FindRunningTargetInArchive(const std::wstring& archivePath, const std::wstring& destination,
                                 std::wstring& targetPath,
                                 const VariantNames& names = CurrentVariantNames());

@@ -4,10 +4,13 @@
 
 #include <cwchar>
 #include <set>
+#include <vector>
 
 #include "common/folder_tree.h"
 #include "common/text.h"
 #include "updater/archive_paths.h"
+#include "updater/archive_plan.h"
+#include "updater/entry_writers.h"
 #include "updater/exe_guard.h"
 #include "updater/file_replace.h"
 #include "updater/update_log.h"
@@ -18,51 +21,21 @@ namespace {
 const wchar_t kFailedArchiveCopy[] = L"failed_download.zip";
 const size_t kMaxErrorTextLength = 256;
 
-// What the look at every entry before extraction found.
-enum class EntryPathScan { kSafe, kUnsafeEntry, kLinkEntry, kUnreadable };
-
-// True when the entry may be written: its name has no parent or drive part
-// and its path stays below the folder it goes to (the staging folder for
-// this build's launcher, the destination for everything else).
-bool IsEntryWritable(const std::string& storedName, const std::wstring& destination,
-                     const std::wstring& stagingFolder, const VariantNames& names) {
-    if (IsUnsafeEntryName(storedName)) {
-        return false;
-    }
-    const std::wstring& folder = IsStagedLauncher(storedName, names) ? stagingFolder : destination;
-    return IsEntryPathInside(NormalizeEntryPath(storedName), folder);
-}
-
-// Checks every entry, folders included, before any tool writes anything.
-EntryPathScan ScanEntryPaths(const std::wstring& archivePath, const std::wstring& destination,
-                             const std::wstring& stagingFolder, const VariantNames& names,
-                             std::string& unsafeEntry) {
-    ZipReader reader;
-    if (!reader.Open(WideToUtf8(archivePath))) {
-        return EntryPathScan::kUnreadable;
-    }
-    const int count = reader.EntryCount();
-    for (int i = 0; i < count; ++i) {
-        ZipEntryStat stat;
-        if (!reader.GetEntryStat(i, stat)) {
-            return EntryPathScan::kUnreadable;
-        }
-        if (!IsEntryWritable(stat.name, destination, stagingFolder, names)) {
-            unsafeEntry = stat.name;
-            return EntryPathScan::kUnsafeEntry;
-        }
-        // A link left in the game folder would lead a later archive's files
-        // wherever it points.
-        if (stat.isLink) {
-            unsafeEntry = stat.name;
-            return EntryPathScan::kLinkEntry;
-        }
-    }
-    return EntryPathScan::kSafe;
-}
-
 void KeepFailedArchive(const std::wstring& archivePath) {
     CopyFileW(archivePath.c_str(), kFailedArchiveCopy, FALSE);
+}
+
+// Makes folder and every folder above it that this archive has not made yet,
+// the outer ones first.
+void MakeFolder(const std::wstring& folder, std::set<std::wstring>& made) {
+    if (folder.empty() || !made.insert(folder).second) {
+        return;
+    }
+    const size_t slash = folder.find_last_of(L'\\');
+    if (slash != std::wstring::npos && slash > 0) {
+        MakeFolder(folder.substr(0, slash), made);
+    }
+    CreateDirectoryW(folder.c_str(), nullptr);
 }
 
 }  // namespace
@@ -109,15 +82,17 @@ bool Updater::ExtractZip(const std::wstring& archivePath, const std::wstring& de
     LogUpdate(L"Opening archive: %s", archivePath.c_str());
     ReportStatus(L"Opening archive...");
 
-    std::string unsafeEntry;
-    const EntryPathScan scan =
-        ScanEntryPaths(archivePath, destination, selfUpdateFolder, *variantNames, unsafeEntry);
-    if (scan == EntryPathScan::kUnsafeEntry || scan == EntryPathScan::kLinkEntry) {
-        return RefuseUnsafeEntry(archivePath, unsafeEntry, scan == EntryPathScan::kLinkEntry);
+    // One reading of the directory answers every question below.
+    ArchivePlan plan;
+    const bool opened = plan.Read(archivePath, destination, selfUpdateFolder, *variantNames);
+    if (opened && plan.unsafeAt >= 0) {
+        const PlannedEntry& entry = plan.entries[static_cast<size_t>(plan.unsafeAt)];
+        return RefuseUnsafeEntry(archivePath, entry.stat.name, entry.safety == EntrySafety::kLink);
     }
-
     std::wstring runningPath;
-    if (FindRunningTargetInArchive(archivePath, destination, runningPath, *variantNames)) {
+    if (!opened) {
+        LogUpdate(L"Could not preflight archive for running executables with miniz.");
+    } else if (plan.FindRunningProgram(runningPath)) {
         StopForRunningExecutable(runningPath);
         return false;
     }
@@ -125,10 +100,10 @@ bool Updater::ExtractZip(const std::wstring& archivePath, const std::wstring& de
     const wchar_t* reason = nullptr;
     if (runsUnderWine && runsUnderWine()) {
         reason = L"Running under Wine. Using bundled miniz extractor.";
-    } else if (scan == EntryPathScan::kUnreadable) {
+    } else if (!opened || plan.unreadableAt >= 0) {
         // The system tools would see names nobody has checked.
         reason = L"Archive entry paths could not be checked. Skipping native extraction.";
-    } else if (ArchiveHasLauncherArtifacts(archivePath)) {
+    } else if (plan.HasLauncherArtifacts()) {
         reason = L"Archive contains launcher-managed artifacts. Using miniz filtering path.";
     } else {
         const StatusCallback forward = [this](const std::wstring& text) { ReportStatus(text); };
@@ -139,106 +114,115 @@ bool Updater::ExtractZip(const std::wstring& archivePath, const std::wstring& de
         reason = L"Native extraction failed. Trying miniz fallback.";
     }
     LogUpdate(L"%s", reason);
-    return ExtractWithBuiltInReader(archivePath, destination);
+    if (!opened) {
+        return ReportUnopenedArchive(archivePath, plan.openError);
+    }
+    return ExtractWithBuiltInReader(archivePath, plan);
 }
 
-bool Updater::ExtractWithBuiltInReader(const std::wstring& archivePath,
-                                       const std::wstring& destination) {
-    ZipReader reader;
-    if (!reader.Open(WideToUtf8(archivePath))) {
-        const int code = reader.TakeLastError();
-        std::wstring text = Utf8ToWide(ZipErrorText(code));
-        if (text.size() > kMaxErrorTextLength) {
-            text.resize(kMaxErrorTextLength);
-        }
-        KeepFailedArchive(archivePath);
-        WIN32_FILE_ATTRIBUTE_DATA data = {};
-        if (GetFileAttributesExW(archivePath.c_str(), GetFileExInfoStandard, &data)) {
-            const unsigned long long size =
-                (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-            LogUpdate(L"Failed to open zip. Error %d: %s | File size: %llu bytes", code,
-                      text.c_str(), size);
-        } else {
-            LogUpdate(L"Failed to open zip. Error %d: %s | Could not query file size.", code,
-                      text.c_str());
-        }
-        ReportStatus(L"Failed to open zip");
-        return false;
+bool Updater::ReportUnopenedArchive(const std::wstring& archivePath, int code) {
+    std::wstring text = Utf8ToWide(ZipErrorText(code));
+    if (text.size() > kMaxErrorTextLength) {
+        text.resize(kMaxErrorTextLength);
     }
+    KeepFailedArchive(archivePath);
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (GetFileAttributesExW(archivePath.c_str(), GetFileExInfoStandard, &data)) {
+        const unsigned long long size =
+            (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        LogUpdate(L"Failed to open zip. Error %d: %s | File size: %llu bytes", code, text.c_str(),
+                  size);
+    } else {
+        LogUpdate(L"Failed to open zip. Error %d: %s | Could not query file size.", code,
+                  text.c_str());
+    }
+    ReportStatus(L"Failed to open zip");
+    return false;
+}
 
-    const VariantNames& names = *variantNames;
-    const int count = reader.EntryCount();
-    std::set<std::wstring> createdFolders;
+bool Updater::ExtractWithBuiltInReader(const std::wstring& archivePath, ArchivePlan& plan) {
+    const int count = plan.reader.EntryCount();
+    EntryWriters writers(archivePath, plan, ExtractionThreads(extractionThreads));
+    std::set<std::wstring> madeFolders;
+    std::set<std::wstring> cleanedFolders;
     bool stagingEmptied = false;
-    for (int i = 0; i < count; ++i) {
-        ZipEntryStat stat;
-        if (!reader.GetEntryStat(i, stat)) {
-            LogUpdate(L"Failed to read zip entry metadata at index %d", i);
-            KeepFailedArchive(archivePath);
-            reader.Close();
-            ReportStatus(L"Failed to read zip entry");
-            return false;
+    std::vector<int> handedOver;  // archive indices, in order
+    size_t reported = 0;
+    // One text per written entry, in archive order, whichever thread
+    // finished first.
+    const auto reportWritten = [&] {
+        for (; reported < handedOver.size() && writers.Outcome(handedOver[reported]) == kZipOk;
+             ++reported) {
+            wchar_t text[64];
+            swprintf(text, sizeof(text) / sizeof(text[0]), L"Extracting... %d%%",
+                     handedOver[reported] * 100 / count);
+            ReportStatus(text);
         }
-        // Checked before extraction began; asked again for the reader that
-        // actually writes, in case the file changed in between.
-        if (!IsEntryWritable(stat.name, destination, selfUpdateFolder, names) || stat.isLink) {
-            reader.Close();
-            return RefuseUnsafeEntry(archivePath, stat.name, stat.isLink);
-        }
-        const std::string name = NormalizeEntryPath(stat.name);
-        if (stat.isDirectory) {
-            continue;
-        }
-        if (IsSkippedArtifact(name, names)) {
-            LogUpdate(L"Skipping incompatible launcher artifact from update package: %S",
-                      name.c_str());
-            continue;
-        }
+    };
 
-        std::wstring targetFolder = destination;
-        if (IsStagedLauncher(name, names)) {
+    for (size_t i = 0; i < plan.entries.size() && !writers.AnyFailed(); ++i) {
+        const PlannedEntry& entry = plan.entries[i];
+        if (entry.role == EntryRole::kFolder) {
+            continue;
+        }
+        if (entry.role == EntryRole::kSkipped) {
+            LogUpdate(L"Skipping incompatible launcher artifact from update package: %S",
+                      entry.name.c_str());
+            continue;
+        }
+        // A program is checked once everything before it is written (it may
+        // have been started meanwhile); a second entry for the same file
+        // waits for the first, so the later one wins.
+        if (entry.program || entry.earlierSameTarget >= 0) {
+            writers.Drain();
+            reportWritten();
+            if (writers.AnyFailed()) {
+                break;
+            }
+        }
+        if (entry.role == EntryRole::kStaged) {
             if (!stagingEmptied) {
                 EmptyStagingFolder();
                 stagingEmptied = true;
             }
-            targetFolder = selfUpdateFolder;
             launcherUpdatePending = true;
-        } else {
-            std::wstring runningPath;
-            if (IsRunningTargetExecutable(name, destination, runningPath, names)) {
-                reader.Close();
-                StopForRunningExecutable(runningPath);
-                return false;
-            }
+        } else if (entry.program && IsFileInUse(entry.targetPath)) {
+            StopForRunningExecutable(entry.targetPath);
+            return false;
         }
+        // Folders before their files; scratch files that an extraction
+        // killed part-way left there go at the same time, once per folder.
+        const std::wstring folder = entry.targetPath.substr(0, entry.targetPath.rfind(L'\\'));
+        MakeFolder(folder, madeFolders);
+        if (cleanedFolders.insert(folder).second) {
+            RemoveLeftoverScratchFiles(folder);
+        }
+        writers.Submit(static_cast<int>(i));
+        handedOver.push_back(static_cast<int>(i));
+        reportWritten();
+    }
+    writers.Drain();
+    reportWritten();
 
-        // The name Windows would give the file: without trailing dots and blanks.
-        const std::wstring outputPath =
-            targetFolder + L"\\" + ArchiveNameToWide(WithoutTrailingDotsAndSpaces(name));
-        // Each folder is made once; later entries below it skip the system
-        // calls. Scratch files that an extraction killed part-way left there
-        // go at the same time.
-        const std::wstring parent = outputPath.substr(0, outputPath.find_last_of(L"\\/"));
-        if (createdFolders.insert(parent).second) {
-            CreateParentFolders(WideToUtf8(outputPath));
-            RemoveLeftoverScratchFiles(parent);
-        }
-        if (!reader.ExtractToFile(i, outputPath)) {
-            const int code = reader.TakeLastError();
-            const std::wstring wideName = ArchiveNameToWide(name);
+    // The first entry that failed, in archive order.
+    for (int index : handedOver) {
+        const int code = writers.Outcome(index);
+        if (code != kZipOk) {
+            const std::wstring wideName =
+                ArchiveNameToWide(plan.entries[static_cast<size_t>(index)].name);
             ReportStatus(L"Failed file: " + wideName);
             LogUpdate(L"Failed to extract file: %s | miniz error %d: %S", wideName.c_str(), code,
                       ZipErrorText(code));
             KeepFailedArchive(archivePath);
-            reader.Close();
             return false;
         }
-
-        wchar_t text[64];
-        swprintf(text, sizeof(text) / sizeof(text[0]), L"Extracting... %d%%", i * 100 / count);
-        ReportStatus(text);
     }
-    reader.Close();
+    if (plan.unreadableAt >= 0) {
+        LogUpdate(L"Failed to read zip entry metadata at index %d", plan.unreadableAt);
+        KeepFailedArchive(archivePath);
+        ReportStatus(L"Failed to read zip entry");
+        return false;
+    }
     ReportStatus(L"Extraction complete");
     return true;
 }

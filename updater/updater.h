@@ -11,6 +11,8 @@
 #include "updater/system_tools.h"
 #include "updater/variant_names.h"
 
+class ArchivePlan;
+
 // Receives every user-visible status text of an update run.
 using StatusCallback = std::function<void(const std::wstring&)>;
 
@@ -89,8 +91,13 @@ class Updater {
     ModuleFileNameFunction moduleFileName = SystemModuleFileName;  // the launcher's own file
     std::wostream* console = nullptr;  // run progress lines; null: the wide standard output
 
+    // Threads the built-in reader writes entries with: 0 one per core (at
+    // most 8), 1 only the calling thread.
+    unsigned extractionThreads = 0;
+
   private:
-    bool ExtractWithBuiltInReader(const std::wstring& archivePath, const std::wstring& destination);
+    bool ExtractWithBuiltInReader(const std::wstring& archivePath, ArchivePlan& plan);
+    bool ReportUnopenedArchive(const std::wstring& archivePath, int code);
     bool RefuseUnsafeEntry(const std::wstring& archivePath, const std::string& entryName,
                            bool isLink);
     void StopForRunningExecutable(const std::wstring& path);

@@ -9,6 +9,7 @@
 
 #include "updater/zip_reader_io.h"
 
+#include "common/path.h"
 #include "common/text.h"
 #include "updater/file_replace.h"
 
@@ -247,13 +248,27 @@ bool ZipReader::GetEntryStat(int index, ZipEntryStat& stat) {
     stat.isLink = IsLinkEntry(info);
     stat.uncompressedSize = info.uncompressed_size;
     stat.compressedSize = info.compressed_size;
+    stat.directoryPosition = positions_[2 * index];
+    stat.entryNumber = positions_[2 * index + 1];
     return true;
 }
 
 bool ZipReader::ExtractToFile(int index, const std::wstring& path) {
-    if (!SeekEntry(index)) {
-        return false;
+    return SeekEntry(index) && ExtractCurrentToFile(path);
+}
+
+bool ZipReader::ExtractToFile(const ZipEntryStat& entry, const std::wstring& path) {
+    if (!archive_) {
+        return Fail(kZipInvalidParameter);
     }
+    unz64_file_pos position = {entry.directoryPosition, entry.entryNumber};
+    if (unzGoToFilePos64(archive_.get(), &position) != UNZ_OK) {
+        return Fail(kZipInvalidArchive);
+    }
+    return ExtractCurrentToFile(path);
+}
+
+bool ZipReader::ExtractCurrentToFile(const std::wstring& path) {
     unz_file_info64 info;
     if (!ReadCurrentEntryInfo(archive_.get(), info)) {
         return Fail(kZipInvalidArchive);
@@ -265,45 +280,59 @@ bool ZipReader::ExtractToFile(int index, const std::wstring& path) {
         return Fail(kZipEntryDamaged);
     }
 
-    // The entry goes to a fresh file beside the target and replaces it only
-    // when complete and verified.
+    // A file that does not exist yet is written in place: nothing can be lost
+    // there, and the bytes of a damaged entry are removed again. An existing
+    // file is replaced only by a complete and verified copy written beside it.
+    const std::wstring target = ExtendedLengthPath(path);
     std::wstring partPath;
     int error = kZipOk;
     FILETIME modified;
     const bool hasTime = EntryFileTime(info, modified);
-    {
-        UniqueFile file = CreateTempFileBeside(path, partPath);
-        if (!file) {
-            unzCloseCurrentFile(archive_.get());
-            return Fail(kZipFileCreateFailed);
-        }
+    UniqueFile file(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    const bool inPlace = static_cast<bool>(file);
+    if (!inPlace) {
+        file = CreateTempFileBeside(path, partPath);
+    }
+    if (!file) {
+        unzCloseCurrentFile(archive_.get());
+        return Fail(kZipFileCreateFailed);
+    }
+    if (!buffer_) {
         // Not zero-filled: every byte written is read first.
-        std::unique_ptr<char[]> buffer(new char[kCopyBlockSize]);
-        for (;;) {
-            const int read = unzReadCurrentFile(archive_.get(), buffer.get(), kCopyBlockSize);
-            if (read < 0) {
-                error = read == UNZ_CRCERROR ? kZipCrcMismatch : kZipEntryDamaged;
-                break;
-            }
-            if (read == 0) {
-                break;
-            }
-            DWORD written = 0;
-            if (!WriteFile(file.get(), buffer.get(), static_cast<DWORD>(read), &written, nullptr) ||
-                written != static_cast<DWORD>(read)) {
-                error = kZipFileWriteFailed;
-                break;
-            }
+        buffer_.reset(new char[kCopyBlockSize]);
+    }
+    for (;;) {
+        const int read = unzReadCurrentFile(archive_.get(), buffer_.get(), kCopyBlockSize);
+        if (read < 0) {
+            error = read == UNZ_CRCERROR ? kZipCrcMismatch : kZipEntryDamaged;
+            break;
         }
-        const int closeResult = unzCloseCurrentFile(archive_.get());
-        if (error == kZipOk && closeResult == UNZ_CRCERROR) {
-            error = kZipCrcMismatch;
-        } else if (error == kZipOk && closeResult != UNZ_OK) {
-            error = kZipEntryDamaged;
+        if (read == 0) {
+            break;
         }
-        if (error == kZipOk && hasTime) {
-            SetFileTime(file.get(), nullptr, nullptr, &modified);
+        DWORD written = 0;
+        if (!WriteFile(file.get(), buffer_.get(), static_cast<DWORD>(read), &written, nullptr) ||
+            written != static_cast<DWORD>(read)) {
+            error = kZipFileWriteFailed;
+            break;
         }
+    }
+    const int closeResult = unzCloseCurrentFile(archive_.get());
+    if (error == kZipOk && closeResult == UNZ_CRCERROR) {
+        error = kZipCrcMismatch;
+    } else if (error == kZipOk && closeResult != UNZ_OK) {
+        error = kZipEntryDamaged;
+    }
+    if (error == kZipOk && hasTime) {
+        SetFileTime(file.get(), nullptr, nullptr, &modified);
+    }
+    file.reset();
+    if (inPlace) {
+        if (error != kZipOk) {
+            DeleteFileW(target.c_str());
+        }
+        return error == kZipOk ? true : Fail(error);
     }
     bool moved = false;
     if (error == kZipOk) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,10 @@ struct ZipEntryStat {
     bool isLink = false;  // a symbolic link or other reparse point, not a file
     uint64_t uncompressedSize = 0;
     uint64_t compressedSize = 0;
+    // Where the entry's record lies in the directory: another reader of the
+    // same archive goes straight to it (ExtractToFile with a stat).
+    uint64_t directoryPosition = 0;
+    uint64_t entryNumber = 0;
 };
 
 // Reads zip archives entry by entry, streaming each entry to disk.
@@ -55,13 +60,16 @@ class ZipReader {
     bool GetEntryStat(int index, ZipEntryStat& stat);
 
     // Writes entry `index` to path, replacing an existing file, and gives the
-    // file the entry's modification time. The entry is written to a fresh
-    // temporary file beside the target first and moved over it only when
-    // complete and verified, so a damaged entry never touches the file it
-    // would have replaced. A target held for a moment by another program is
-    // tried again briefly; one that can be written but not replaced receives
-    // the verified bytes in place.
+    // file the entry's modification time. A new file is written in place (and
+    // removed again when the entry is damaged). An existing one is replaced
+    // only by a complete and verified copy written to a fresh temporary file
+    // beside it, so a damaged entry never touches the file it would have
+    // replaced. A target held for a moment by another program is tried again
+    // briefly; one that can be written but not replaced receives the verified
+    // bytes in place.
     bool ExtractToFile(int index, const std::wstring& path);
+    // The same for an entry this or another reader of the archive described.
+    bool ExtractToFile(const ZipEntryStat& entry, const std::wstring& path);
 
     // The code of the last failure, cleared by reading it.
     int TakeLastError();
@@ -69,6 +77,7 @@ class ZipReader {
   private:
     bool Fail(int code);
     bool SeekEntry(int index);
+    bool ExtractCurrentToFile(const std::wstring& path);
 
     UniqueZipArchive archive_;
     bool emptyArchive_ = false;  // a valid archive without entries (nothing to read)
@@ -76,4 +85,5 @@ class ZipReader {
     int lastError_ = kZipOk;
     // Directory positions of the entries visited so far (two 64-bit values each).
     std::vector<uint64_t> positions_;
+    std::unique_ptr<char[]> buffer_;  // one copy buffer for every entry
 };

@@ -24,16 +24,16 @@ struct BufferedFile {
     std::vector<char> buffer;
 };
 
-// Reads at an explicit offset, so no separate seek is needed.
+// Reads at offset. The file pointer is moved first rather than handing the
+// offset over in an OVERLAPPED record: for that, Wine queues a completion on
+// every read, one round trip to its server each.
 DWORD ReadAt(BufferedFile& stream, uint64_t offset, void* target, DWORD size) {
-    OVERLAPPED at = {};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
     DWORD read = 0;
-    if (!ReadFile(stream.file.get(), target, size, &read, &at)) {
-        if (GetLastError() != ERROR_HANDLE_EOF) {
-            stream.failed = true;
-        }
+    if (!SetFilePointerEx(stream.file.get(), at, nullptr, FILE_BEGIN) ||
+        !ReadFile(stream.file.get(), target, size, &read, nullptr)) {
+        stream.failed = true;
         return 0;
     }
     return read;

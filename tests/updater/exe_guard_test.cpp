@@ -154,12 +154,14 @@ TEST_F(ExeGuardTest, OnlyProgramFilesThisBuildWritesAreChecked) {
         }
         return game_ + L"\\" + std::wstring(relative.begin(), relative.end());
     };
+    const std::wstring archive = folder_.Child(L"one.zip");
     for (const auto& c : cases) {
+        ASSERT_TRUE(ZipBuilder().AddFile(c.entry, "new").WriteTo(archive));
         std::wstring path = L"unchanged";
-        EXPECT_EQ(IsRunningTargetExecutable(c.entry, game_, path, kX64VariantNames), c.x64)
+        EXPECT_EQ(FindRunningTargetInArchive(archive, game_, path, kX64VariantNames), c.x64)
             << c.entry;
         std::wstring win7Path = L"unchanged";
-        EXPECT_EQ(IsRunningTargetExecutable(c.entry, game_ + L"\\", win7Path, kWin7VariantNames),
+        EXPECT_EQ(FindRunningTargetInArchive(archive, game_ + L"\\", win7Path, kWin7VariantNames),
                   c.win7)
             << c.entry;
         EXPECT_EQ(path, c.x64 ? expectedPath(c.entry) : L"unchanged") << c.entry;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <psapi.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstring>
@@ -19,6 +20,18 @@
 namespace {
 
 const char kWineReason[] = "Running under Wine. Using bundled miniz extractor.";
+
+size_t ThreadsOfThisProcess() {
+    UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    THREADENTRY32 thread = {};
+    thread.dwSize = sizeof(thread);
+    size_t count = 0;
+    for (BOOL more = Thread32First(snapshot.get(), &thread); more;
+         more = Thread32Next(snapshot.get(), &thread)) {
+        count += thread.th32OwnerProcessID == GetCurrentProcessId() ? 1 : 0;
+    }
+    return count;
+}
 
 // The game folder "game" inside a scratch folder is the current directory,
 // as in a real update run; the scratch folder around it shows whether
@@ -398,4 +411,81 @@ TEST_F(ExtractZipTest, BuiltInReaderStreamsEntriesToDisk) {
     EXPECT_EQ(data.nFileSizeLow, size);
     // The peak grows by far less than the entry: it never sits in memory whole.
     EXPECT_LT(after.PeakWorkingSetSize, before.PeakWorkingSetSize + 32u * 1024 * 1024);
+}
+
+// Entries go to several writer threads; what a player sees must not depend
+// on how many.
+TEST_F(ExtractZipTest, AnyNumberOfWriterThreadsWritesTheSameFilesInOrder) {
+    ZipBuilder builder;
+    for (int i = 0; i < 40; ++i) {
+        ZipBuilder::Entry entry{"data/" + std::to_string(i % 7) + "/f" + std::to_string(i) + ".dat",
+                                std::string(1000 + 37 * i, static_cast<char>('a' + i % 26)),
+                                i != 24};  // stored, so that its bytes can be damaged
+        entry.dosTime = static_cast<uint16_t>(0x6000 + i % 30);  // two seconds apart
+        builder.Add(entry);
+        if (i == 10) {
+            // The same file to Windows twice: the later entry wins, though
+            // the earlier one takes longer to write.
+            builder.AddFile("data/dup.dat", std::string(4 << 20, 'x'));
+            builder.AddFile("DATA/Dup.dat", "second");
+        }
+    }
+    ASSERT_TRUE(builder.WriteTo(L"full.zip"));
+    std::string damaged = builder.AddFile("data/z.dat", "z").Build();
+    const size_t at = damaged.find("data/3/f24.dat");  // a middle entry's stored bytes
+    ASSERT_NE(at, std::string::npos);
+    damaged[at + 14 + 100] ^= 0x55;
+    ASSERT_TRUE(WriteBytes(L"damaged.zip", damaged));
+
+    // Whichever thread writes an entry, the texts come in archive order.
+    std::vector<std::wstring> expected;
+    for (int i = 0; i < 42; ++i) {
+        expected.push_back(L"Extracting... " + std::to_wstring(i * 100 / 42) + L"%");
+    }
+    expected.push_back(L"Extraction complete");
+    std::vector<uint64_t> written[2];
+    const unsigned threads[] = {1, 4};
+    for (int run = 0; run < 2; ++run) {
+        TempFolder destination;
+        updater_.extractionThreads = threads[run];
+        texts_.clear();
+        size_t mostThreads = 0;
+        updater_.onStatus = [&](const std::wstring& text) {
+            texts_.push_back(text);
+            mostThreads = std::max(mostThreads, ThreadsOfThisProcess());
+        };
+        const size_t threadsBefore = ThreadsOfThisProcess();
+        ASSERT_TRUE(updater_.ExtractZip(L"full.zip", destination.path())) << threads[run];
+        EXPECT_EQ(std::vector<std::wstring>(texts_.begin() + 1, texts_.end()), expected);
+        EXPECT_EQ(mostThreads - threadsBefore, threads[run] == 1 ? 0u : threads[run]);
+        EXPECT_EQ(ReadBytes(destination.Child(L"data\\dup.dat")), "second");
+        for (int i = 0; i < 40; ++i) {
+            const std::wstring file = destination.Child(L"data\\" + std::to_wstring(i % 7) +
+                                                        L"\\f" + std::to_wstring(i) + L".dat");
+            EXPECT_EQ(ReadBytes(file).size(), 1000u + 37 * i) << i;
+            WIN32_FILE_ATTRIBUTE_DATA data = {};
+            GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data);
+            written[run].push_back(static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime)
+                                       << 32 |
+                                   data.ftLastWriteTime.dwLowDateTime);
+        }
+
+        // A damaged middle entry: the texts stop before it, it is the one
+        // reported, and the files before it are whole.
+        texts_.clear();
+        DeleteFileW(L"failed_download.zip");
+        ASSERT_FALSE(updater_.ExtractZip(L"damaged.zip", destination.path())) << threads[run];
+        ASSERT_EQ(texts_.size(), 1u + 26 + 1);
+        EXPECT_EQ(texts_[26], L"Extracting... " + std::to_wstring(25 * 100 / 43) + L"%");
+        EXPECT_EQ(texts_.back(), L"Failed file: data\\3\\f24.dat");
+        EXPECT_EQ(ReadUpdateLogMessages().back(),
+                  "Failed to extract file: data\\3\\f24.dat | miniz error 5: CRC-32 check failed");
+        EXPECT_EQ(ReadBytes(L"failed_download.zip"), damaged);
+        EXPECT_EQ(ReadBytes(destination.Child(L"data\\3\\f24.dat")).size(), 1000u + 37 * 24)
+            << "the earlier file stays as it was";
+        if (threads[run] == 1) {
+            EXPECT_FALSE(FileExists(destination.Child(L"data\\z.dat")));
+        }
+    }
+    EXPECT_EQ(written[0], written[1]) << "modification times";
 }

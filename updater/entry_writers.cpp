@@ -1,0 +1,103 @@
+#include "updater/entry_writers.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "common/text.h"
+
+namespace {
+
+const unsigned kMaxThreads = 8;
+const size_t kJobsPerThread = 4;
+
+}  // namespace
+
+unsigned ExtractionThreads(unsigned requested) {
+    if (requested != 0) {
+        return std::min(requested, kMaxThreads);
+    }
+    const unsigned cores = std::thread::hardware_concurrency();
+    return std::min(std::max(cores, 1u), kMaxThreads);
+}
+
+EntryWriters::EntryWriters(const std::wstring& archivePath, ArchivePlan& plan, unsigned threads)
+    : archivePath_(archivePath),
+      plan_(plan),
+      limit_(threads * kJobsPerThread),
+      outcomes_(plan.entries.size(), -1) {
+    if (threads > 1) {
+        for (unsigned i = 0; i < threads; ++i) {
+            threads_.emplace_back([this] { Work(); });
+        }
+    }
+}
+
+EntryWriters::~EntryWriters() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+        jobs_.clear();
+    }
+    wake_.notify_all();
+    for (std::thread& thread : threads_) {
+        thread.join();
+    }
+}
+
+int EntryWriters::Write(ZipReader& reader, int index) {
+    const PlannedEntry& entry = plan_.entries[static_cast<size_t>(index)];
+    return reader.ExtractToFile(entry.stat, entry.targetPath) ? kZipOk : reader.TakeLastError();
+}
+
+void EntryWriters::Submit(int index) {
+    if (threads_.empty()) {
+        const int outcome = Write(plan_.reader, index);
+        outcomes_[static_cast<size_t>(index)] = outcome;
+        failed_ = failed_ || outcome != kZipOk;
+        return;
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    done_.wait(lock, [this] { return inFlight_ < limit_; });
+    jobs_.push_back(index);
+    ++inFlight_;
+    lock.unlock();
+    wake_.notify_one();
+}
+
+void EntryWriters::Drain() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    done_.wait(lock, [this] { return inFlight_ == 0; });
+}
+
+int EntryWriters::Outcome(int index) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return outcomes_[static_cast<size_t>(index)];
+}
+
+bool EntryWriters::AnyFailed() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return failed_;
+}
+
+void EntryWriters::Work() {
+    ZipReader reader;
+    const bool opened = reader.Open(WideToUtf8(archivePath_));
+    const int openError = opened ? kZipOk : reader.TakeLastError();
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+        if (stopping_) {
+            return;
+        }
+        const int index = jobs_.front();
+        jobs_.pop_front();
+        lock.unlock();
+        const int outcome = opened ? Write(reader, index) : openError;
+        lock.lock();
+        outcomes_[static_cast<size_t>(index)] = outcome;
+        failed_ = failed_ || outcome != kZipOk;
+        --inFlight_;
+        done_.notify_all();
+    }
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "updater/archive_plan.h"
+
+// Writes planned entries to their files on worker threads, each with a
+// reader of its own over the archive and one fixed buffer, or on the calling
+// thread when there is one thread. Entries are handed over in archive order;
+// the caller learns of each outcome by its index.
+class EntryWriters {
+  public:
+    // threads: 1 writes on the calling thread with plan's reader.
+    EntryWriters(const std::wstring& archivePath, ArchivePlan& plan, unsigned threads);
+    ~EntryWriters();
+    EntryWriters(const EntryWriters&) = delete;
+    EntryWriters& operator=(const EntryWriters&) = delete;
+
+    // Writes plan.entries[index] (its folder exists). Waits while a few
+    // entries per thread are still in flight.
+    void Submit(int index);
+    // Waits until every entry handed over is written or has failed.
+    void Drain();
+    // kZipOk once entry index is written, its error code once it failed,
+    // -1 while it is in flight or was never handed over.
+    int Outcome(int index);
+    // True once any entry has failed.
+    bool AnyFailed();
+
+  private:
+    void Work();
+    int Write(ZipReader& reader, int index);
+
+    std::wstring archivePath_;
+    ArchivePlan& plan_;
+    size_t limit_;  // entries in flight at most
+    std::vector<std::thread> threads_;
+    std::mutex mutex_;
+    std::condition_variable wake_;  // a job waits, or the writers must stop
+    std::condition_variable done_;  // an entry was written or failed
+    std::deque<int> jobs_;
+    std::vector<int> outcomes_;
+    size_t inFlight_ = 0;
+    bool failed_ = false;
+    bool stopping_ = false;
+};
+
+// How many threads the built-in reader writes with when asked for
+// `requested` (0: one per core, at most 8).
+unsigned ExtractionThreads(unsigned requested);
