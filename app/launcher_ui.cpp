@@ -5,12 +5,14 @@
 #include <algorithm>
 #include <utility>
 
+#include "app/startup_trace.h"
 #include "ui/button.h"
 #include "ui/icon_button.h"
 #include "ui/images.h"
 #include "ui/label.h"
 #include "ui/patch_notes_view.h"
 #include "ui/progress_bar.h"
+#include "ui/ui_font.h"
 
 namespace {
 
@@ -36,6 +38,11 @@ std::wstring GameDirectoryOf(const std::wstring& programPath) {
     return folder;
 }
 
+RECT IconArea(int index) {
+    const LONG left = 10 + 60 * index;
+    return Rect(left, 10, left + 48, 58);
+}
+
 LauncherUI& TheLauncher() {
     static LauncherUI launcher;
     return launcher;
@@ -56,6 +63,21 @@ void LauncherUI::Initialize(HWND mainWindow) {
 }
 
 void LauncherUI::Initialize(HWND mainWindow, const std::wstring& gameFolder) {
+    // Decoding the pictures takes longest: a helper thread does it while the
+    // rest is prepared here and the window is made. The first paint takes
+    // them over.
+    picturesLoading = std::async(std::launch::async, [] {
+        ScreenPictures loaded;
+        const uint16_t iconIds[kScreenIcons] = {kLoginIconId, kDiscordIconId, kSettingsIconId,
+                                                kFacebookIconId, kEulaIconId};
+        for (int i = 0; i < kScreenIcons; ++i) {
+            loaded.icons[i] = LoadResourceImage(iconIds[i]);
+        }
+        const std::unique_ptr<Gdiplus::Bitmap> picture = LoadResourceImage(kBackdropImageId);
+        loaded.backdrop =
+            picture ? BackdropOf(*picture) : MakeBackdrop(nullptr, kLauncherWidth, kLauncherHeight);
+        return loaded;
+    });
     window = mainWindow;
     gameDirectory = gameFolder;
     // The update engine resolves its files against the current directory; a
@@ -66,20 +88,18 @@ void LauncherUI::Initialize(HWND mainWindow, const std::wstring& gameFolder) {
     userSetupIniPath = GetUserSetupIniPath(userFolder);
     std::wstring iniError;
     const bool iniOk = EnsureUserSetupIni(LegacySetupIniPath(), &iniError, userFolder);
+    MarkStartupStep("setup.ini prepared");
 
-    backgroundImage = LoadResourceImage(kBackgroundImageId);
-    loginIcon = LoadResourceImage(kLoginIconId);
-    discordIcon = LoadResourceImage(kDiscordIconId);
-    settingsIcon = LoadResourceImage(kSettingsIconId);
-    facebookIcon = LoadResourceImage(kFacebookIconId);
-    eulaIcon = LoadResourceImage(kEulaIconId);
+    UIFontFamily();  // the first look-up of the text font takes a while too
 
     CreateElements(iniOk);
+    MarkStartupStep("elements created");
 
     if (!iniOk) {
         SetStatus(iniError);
     }
     StartBackgroundWork();
+    MarkStartupStep("background work started");
 }
 
 void LauncherUI::CreateElements(bool iniOk) {
@@ -104,12 +124,9 @@ void LauncherUI::CreateElements(bool iniOk) {
         [this] { openLink(FacebookPageUrl()); },
         [this] { openLink(gameDirectory + L"eula.txt"); },
     };
-    Gdiplus::Image* const icons[] = {loginIcon.get(), discordIcon.get(), settingsIcon.get(),
-                                     facebookIcon.get(), eulaIcon.get()};
-    for (int i = 0; i < 5; ++i) {
-        const LONG left = 10 + 60 * i;
-        Add(std::make_unique<UIIconButton>(Rect(left, 10, left + 48, 58), icons[i],
-                                           linkActions[i]));
+    for (int i = 0; i < kScreenIcons; ++i) {
+        // The icon itself arrives with the first paint (CurrentBackdrop).
+        iconButtons[i] = Add(std::make_unique<UIIconButton>(IconArea(i), nullptr, linkActions[i]));
     }
 
     struct OptionButton {
@@ -182,10 +199,23 @@ void LauncherUI::ReleaseScreen() {
     patchNotesView = nullptr;
     resolutionButton = nullptr;
     ownedElements_.clear();
-    backgroundImage.reset();
-    loginIcon.reset();
-    discordIcon.reset();
-    settingsIcon.reset();
-    facebookIcon.reset();
-    eulaIcon.reset();
+    if (picturesLoading.valid()) {
+        picturesLoading.get();
+    }
+    pictures = ScreenPictures();
+    for (UIIconButton*& button : iconButtons) {
+        button = nullptr;
+    }
+}
+
+const Backdrop* LauncherUI::CurrentBackdrop() {
+    if (picturesLoading.valid()) {
+        pictures = picturesLoading.get();
+        for (int i = 0; i < kScreenIcons; ++i) {
+            if (iconButtons[i] != nullptr) {
+                iconButtons[i]->icon = pictures.icons[i].get();
+            }
+        }
+    }
+    return pictures.backdrop.pixels.empty() ? nullptr : &pictures.backdrop;
 }

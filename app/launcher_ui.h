@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,17 +12,38 @@
 #include "app/background_work.h"
 #include "app/links.h"
 #include "app/resolution.h"
+#include "app/screen_paint.h"
 #include "common/message_box.h"
 #include "settings/user_ini.h"
 
 namespace Gdiplus {
-class Image;
+class Bitmap;
 }
 class UIElement;
 class UIButton;
+class UIIconButton;
 class UILabel;
 class UIProgressBar;
 class UIPatchNotes;
+
+// The timer of the main window that repaints for status texts.
+constexpr UINT_PTR kStatusPaintTimer = 1;
+
+// The launcher window's size.
+constexpr int kLauncherWidth = 1280;
+constexpr int kLauncherHeight = 720;
+
+// The pictures of the screen, decoded by a helper thread while the window is
+// made: the backdrop and the icons of the login page, the Discord invite, the
+// client settings, the Facebook page and the licence.
+constexpr int kScreenIcons = 5;
+
+// Where icon index (in the order above) lies on the screen.
+RECT IconArea(int index);
+struct ScreenPictures {
+    Backdrop backdrop;
+    std::unique_ptr<Gdiplus::Bitmap> icons[kScreenIcons];
+};
 
 // Runs the client settings window modally over owner; true when it saved.
 using SettingsWindowFunction = std::function<bool(HWND owner, const std::wstring& userIniPath,
@@ -51,6 +73,8 @@ class LauncherUI {
     // statusMailbox; the patch notes arrive as the message's payload, which
     // the handler takes over.
     void OnStatusMessage();
+    // The delayed repaint of OnStatusMessage (WM_TIMER kStatusPaintTimer).
+    void OnStatusPaintTimer();
     void OnPatchNotesMessage(LPARAM payload);
     void OnReadyMessage();
 
@@ -69,6 +93,12 @@ class LauncherUI {
     // Releases the elements and pictures; called before GDI+ shuts down.
     void ReleaseScreen();
 
+    // What every frame starts from: the embedded backdrop, or MakeBackdrop's
+    // grey one without it; null once the screen is released. The first call
+    // waits for the helper thread that decodes the pictures, and gives the
+    // icon buttons their icons.
+    const Backdrop* CurrentBackdrop();
+
     std::vector<UIElement*> elements;
     UIButton* startButton = nullptr;
     UILabel* titleLabel = nullptr;
@@ -81,12 +111,10 @@ class LauncherUI {
     std::wstring userSetupIniPath;
     bool updateFinished = false;
     bool resolutionListOpen = false;
-    std::unique_ptr<Gdiplus::Image> backgroundImage;
-    std::unique_ptr<Gdiplus::Image> loginIcon;
-    std::unique_ptr<Gdiplus::Image> discordIcon;
-    std::unique_ptr<Gdiplus::Image> settingsIcon;
-    std::unique_ptr<Gdiplus::Image> facebookIcon;
-    std::unique_ptr<Gdiplus::Image> eulaIcon;
+    // The pictures, each embedded at the size it is drawn at.
+    ScreenPictures pictures;
+    std::future<ScreenPictures> picturesLoading;
+    UIIconButton* iconButtons[kScreenIcons] = {};
     UIButton* resolutionButton = nullptr;
     std::vector<UIButton*> resolutionOptions;
 
@@ -109,7 +137,12 @@ class LauncherUI {
     // with error set when it could not be prepared.
     bool PrepareUserSetupIni(std::wstring& error);
 
+    // The status line and the bar without repainting.
+    void ShowStatus(const std::wstring& text);
+
     std::vector<std::unique_ptr<UIElement>> ownedElements_;
+    DWORD lastStatusPaint = 0;
+    bool statusPaintWaiting = false;
 };
 
 // The launcher folder of a program path: its folder with a trailing

@@ -5,8 +5,12 @@
 #include <gdiplus.h>
 #include <windowsx.h>
 
+#include <memory>
+
 #include "app/launcher_messages.h"
 #include "app/launcher_ui.h"
+#include "app/screen_paint.h"
+#include "app/startup_trace.h"
 #include "ui/element.h"
 #include "ui/gdiplus_session.h"
 #include "ui/images.h"
@@ -15,11 +19,6 @@
 const wchar_t kLauncherWindowClass[] = L"VantoraLauncher";
 
 namespace {
-
-constexpr int kWindowWidth = 1280;
-constexpr int kWindowHeight = 720;
-constexpr Gdiplus::ARGB kFallbackBackground = 0xFF0F0F0F;
-constexpr Gdiplus::ARGB kPanelFill = 0xB4000000;
 
 void Invalidate(HWND window) {
     InvalidateRect(window, nullptr, FALSE);
@@ -32,6 +31,7 @@ void OnPaint(HWND window, LauncherUI& launcher) {
     GetClientRect(window, &client);
     PaintLauncher(launcher, dc, client.right - client.left, client.bottom - client.top);
     EndPaint(window, &paint);
+    MarkStartupStep("first frame painted");
 }
 
 void OnMouseMove(HWND window, LauncherUI& launcher, int x, int y) {
@@ -115,6 +115,12 @@ LRESULT CALLBACK LauncherWindowProcedure(HWND window, UINT message, WPARAM wPara
         case WM_LAUNCHER_STATUS:
             launcher.OnStatusMessage();
             return 0;
+        case WM_TIMER:
+            if (wParam == kStatusPaintTimer) {
+                launcher.OnStatusPaintTimer();
+                return 0;
+            }
+            return DefWindowProcW(window, message, wParam, lParam);
         case WM_LAUNCHER_PATCHNOTES:
             launcher.OnPatchNotesMessage(lParam);
             return 0;
@@ -127,29 +133,6 @@ LRESULT CALLBACK LauncherWindowProcedure(HWND window, UINT message, WPARAM wPara
 }
 
 }  // namespace
-
-void PaintLauncher(LauncherUI& launcher, HDC target, int width, int height) {
-    Gdiplus::Bitmap frame(width, height, PixelFormat32bppARGB);
-    {
-        Gdiplus::Graphics graphics(&frame);
-        graphics.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
-        if (launcher.backgroundImage) {
-            graphics.DrawImage(launcher.backgroundImage.get(), 0, 0, width, height);
-        } else {
-            Gdiplus::SolidBrush fallback{Gdiplus::Color(kFallbackBackground)};
-            graphics.FillRectangle(&fallback, 0, 0, width, height);
-        }
-        Gdiplus::SolidBrush panel{Gdiplus::Color(kPanelFill)};
-        graphics.FillRectangle(&panel, 90, 80, 650, 500);
-        for (UIElement* element : launcher.elements) {
-            if (element->visible) {
-                element->Draw(graphics);
-            }
-        }
-    }
-    Gdiplus::Graphics screen(target);
-    screen.DrawImage(&frame, 0, 0);
-}
 
 void RegisterLauncherWindowClass(HINSTANCE instance) {
     WNDCLASSW windowClass = {};
@@ -167,14 +150,17 @@ void RegisterLauncherWindowClass(HINSTANCE instance) {
 
 HWND CreateLauncherWindow(HINSTANCE instance) {
     return CreateWindowExW(WS_EX_COMPOSITED, kLauncherWindowClass, L"Vantora Online",
-                           WS_POPUP | WS_VISIBLE, 100, 100, kWindowWidth, kWindowHeight, nullptr,
-                           nullptr, instance, nullptr);
+                           WS_POPUP | WS_VISIBLE, 100, 100, kLauncherWidth, kLauncherHeight,
+                           nullptr, nullptr, instance, nullptr);
 }
 
 int RunLauncher(HINSTANCE instance) {
+    MarkStartupStep("entry");
     GdiplusSession gdiplus;
+    MarkStartupStep("GDI+ started");
     RegisterLauncherWindowClass(instance);
     HWND window = CreateLauncherWindow(instance);
+    MarkStartupStep("window created");
     if (window == nullptr) {
         // Nothing to show and nothing to close: do not linger as a hidden process.
         TheLauncher().ReleaseScreen();

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-class LauncherUI;
-
 extern const wchar_t kLauncherWindowClass[];
 
 // Registers the launcher's window class for instance.
@@ -16,7 +14,3 @@ HWND CreateLauncherWindow(HINSTANCE instance);
 // The whole program: GDI+, the window and its message loop. Returns 0 after
 // the window was closed, 1 when it could not be created.
 int RunLauncher(HINSTANCE instance);
-
-// Paints the launcher screen into a 32-bit ARGB bitmap of width x height
-// (what WM_PAINT copies to the window). GDI+ must be running.
-void PaintLauncher(LauncherUI& launcher, HDC target, int width, int height);

@@ -13,13 +13,18 @@
 
 namespace {
 
+// Status texts of the worker repaint the window at most this often: a
+// download brings a new text for every read, and a frame costs tens of
+// milliseconds that the update would rather have.
+constexpr DWORD kStatusPaintIntervalMs = 40;
+
 void InvalidateWindow(HWND window) {
     InvalidateRect(window, nullptr, FALSE);
 }
 
 }  // namespace
 
-void LauncherUI::SetStatus(const std::wstring& text) {
+void LauncherUI::ShowStatus(const std::wstring& text) {
     if (statusLabel != nullptr) {
         statusLabel->text = text;
     }
@@ -27,13 +32,35 @@ void LauncherUI::SetStatus(const std::wstring& text) {
     if (progressBar != nullptr && ParseStatusProgress(text, &progress)) {
         progressBar->progress = progress;
     }
+}
+
+void LauncherUI::SetStatus(const std::wstring& text) {
+    ShowStatus(text);
     InvalidateWindow(window);
 }
 
 void LauncherUI::OnStatusMessage() {
     for (const std::wstring& text : statusMailbox->Take()) {
-        SetStatus(text);
+        ShowStatus(text);
     }
+    // The line and the bar hold the newest text already; the repaint that
+    // shows it may wait for the next slot.
+    const DWORD now = GetTickCount();
+    if (now - lastStatusPaint >= kStatusPaintIntervalMs) {
+        lastStatusPaint = now;
+        InvalidateWindow(window);
+    } else if (!statusPaintWaiting) {
+        statusPaintWaiting = true;
+        SetTimer(window, kStatusPaintTimer, kStatusPaintIntervalMs - (now - lastStatusPaint),
+                 nullptr);
+    }
+}
+
+void LauncherUI::OnStatusPaintTimer() {
+    KillTimer(window, kStatusPaintTimer);
+    statusPaintWaiting = false;
+    lastStatusPaint = GetTickCount();
+    InvalidateWindow(window);
 }
 
 void LauncherUI::OnPatchNotesMessage(LPARAM payload) {

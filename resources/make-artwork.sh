@@ -2,6 +2,11 @@
 # Draws the launcher's artwork with ImageMagick (Debian package imagemagick)
 # into resources/art/. The output is committed, so building never runs this;
 # run it again only to change the pictures. Shapes only: no fonts, no photos.
+# Then the pictures are prepared as the window shows them, with the
+# launcher's own drawing under Wine (bench/scale_artwork of a built tree,
+# given as the first argument, default build/x64): the backdrop
+# (background and notes panel, 1280 x 720) and a 48-pixel tile per icon.
+# Those are what the programs embed (artwork.rc).
 #   101 launcher.ico     program icon, 16, 32 and 48 pixels, 32 bits per pixel
 #   102 background.jpg   window background, 1024 x 768
 #   103 community.png    chat bubble (community invite), 512 x 512
@@ -10,7 +15,9 @@
 #   106 document.png     document symbol (client settings), 512 x 512
 #   107 certificate.png  certificate symbol (licence text), 512 x 512
 set -euo pipefail
-cd "$(dirname "$0")/art"
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="$(cd "${1:-$root/build/x64}" && pwd)"
+cd "$root/resources/art"
 
 accent='#008CFF'
 accent_light='#5CB8FF'
@@ -114,3 +121,7 @@ convert -size 1024x768 gradient:'#0E2238-#03060A' \
     -fill none -stroke '#008CFF40' -strokewidth 2 \
     -draw "polyline 0,520 120,440 240,500 380,390 520,470 640,410 780,480 900,420 1024,470" \
     -quality 88 -strip -interlace none background.jpg
+
+# As the window shows them.
+[ -f "$build/bench/scale_artwork.exe" ] || { echo "build $build first (cmake --build)" >&2; exit 1; }
+"$build/wine-run.sh" "$build/bench/scale_artwork.exe" "Z:$(pwd | tr '/' '\\')"

@@ -5,14 +5,15 @@
 #include <shlwapi.h>
 
 #include <cwchar>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
 
 #include "settings/schema.h"
 
 namespace {
 
-// Passed as the default of a read: only an absent key reads back as this text.
-constexpr wchar_t kMissingKeyMarker[] = L"{C4BDBE38-6DB0-4D0B-A25D-0E68E13F4A91}";
-constexpr DWORD kValueBufferLength = 512;
 constexpr size_t kFolderBufferLength = 260;
 
 constexpr wchar_t kResolveFailed[] = L"Could not resolve %LOCALAPPDATA%\\VantoraOnline.";
@@ -66,12 +67,55 @@ bool MigrateLegacyFile(const std::wstring& legacyIniPath, const std::wstring& us
            GetLastError() == ERROR_FILE_EXISTS;
 }
 
+// Passed as the default of a read, a value of this text counts as missing.
+constexpr wchar_t kMissingKeyMarker[] = L"{C4BDBE38-6DB0-4D0B-A25D-0E68E13F4A91}";
+
+// The keys of section in the file that hold a value, upper-cased (the
+// profile functions match keys without regard to case). A value that is the
+// missing-key marker, with or without the quotes a read would strip, counts
+// as none. One read per section rather than one per key.
+std::set<std::wstring> KeysWithValues(const wchar_t* section, const std::wstring& path) {
+    std::vector<wchar_t> lines(8192);
+    for (;;) {
+        const DWORD length = GetPrivateProfileSectionW(
+            section, lines.data(), static_cast<DWORD>(lines.size()), path.c_str());
+        if (length + 2 < lines.size()) {
+            break;
+        }
+        lines.resize(lines.size() * 2);  // the section was cut short
+    }
+    const std::wstring marker = kMissingKeyMarker;
+    std::set<std::wstring> keys;
+    for (const wchar_t* line = lines.data(); *line != L'\0'; line += wcslen(line) + 1) {
+        const wchar_t* equals = wcschr(line, L'=');
+        if (equals == nullptr) {
+            continue;
+        }
+        std::wstring key(line, equals);
+        std::wstring value(equals + 1);
+        key.erase(key.find_last_not_of(L" \t") + 1);
+        value.erase(0, value.find_first_not_of(L" \t"));
+        value.erase(value.find_last_not_of(L" \t") + 1);
+        if (value == marker || value == L"\"" + marker + L"\"" || value == L"'" + marker + L"'") {
+            continue;
+        }
+        CharUpperBuffW(&key[0], static_cast<DWORD>(key.size()));
+        keys.insert(key);
+    }
+    return keys;
+}
+
 bool FillMissingKeys(const std::wstring& userIniPath) {
-    wchar_t value[kValueBufferLength];
+    std::map<std::wstring, std::set<std::wstring>> present;  // by section
     for (const KnownClientKey& known : kKnownClientKeys) {
-        GetPrivateProfileStringW(known.section, known.key, kMissingKeyMarker, value,
-                                 kValueBufferLength, userIniPath.c_str());
-        if (wcscmp(value, kMissingKeyMarker) != 0) {
+        auto section = present.find(known.section);
+        if (section == present.end()) {
+            section =
+                present.emplace(known.section, KeysWithValues(known.section, userIniPath)).first;
+        }
+        std::wstring key = known.key;
+        CharUpperBuffW(&key[0], static_cast<DWORD>(key.size()));
+        if (section->second.count(key) != 0) {
             continue;
         }
         if (!WritePrivateProfileStringW(known.section, known.key, known.defaultValue,

@@ -33,11 +33,11 @@ void UIButton::Draw(Gdiplus::Graphics& graphics) {
     graphics.FillPath(&fillBrush, &path);
     graphics.DrawPath(&border, &path);
 
-    const auto family = CreateUIFontFamily();
+    const Gdiplus::FontFamily* family = UIFontFamily();
     if (!family || text.empty()) {
         return;
     }
-    Gdiplus::Font font(family.get(), kTextSize, Gdiplus::FontStyleBold, Gdiplus::UnitPixel);
+    Gdiplus::Font font(family, kTextSize, Gdiplus::FontStyleBold, Gdiplus::UnitPixel);
     Gdiplus::SolidBrush textBrush{Gdiplus::Color(TextColor)};
     Gdiplus::StringFormat format;
     format.SetAlignment(Gdiplus::StringAlignmentCenter);

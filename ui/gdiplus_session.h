@@ -4,6 +4,8 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include "ui/ui_font.h"
+
 // Starts GDI+ for the life of the object and shuts it down afterwards.
 class GdiplusSession {
   public:
@@ -13,6 +15,7 @@ class GdiplusSession {
     }
     ~GdiplusSession() {
         if (ok_) {
+            ReleaseUIFontFamily();
             Gdiplus::GdiplusShutdown(token_);
         }
     }

@@ -44,7 +44,7 @@ UniqueStream StreamOverCopy(const void* bytes, size_t size) {
 
 }  // namespace
 
-std::unique_ptr<Gdiplus::Image> LoadResourceImage(uint16_t id) {
+std::unique_ptr<Gdiplus::Bitmap> LoadResourceImage(uint16_t id) {
     HMODULE module = GetModuleHandleW(nullptr);
     HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(id), RT_RCDATA);
     if (!resource) {
@@ -63,7 +63,7 @@ std::unique_ptr<Gdiplus::Image> LoadResourceImage(uint16_t id) {
     if (!stream) {
         return nullptr;
     }
-    auto image = std::make_unique<Gdiplus::Image>(stream.get());
+    auto image = std::make_unique<Gdiplus::Bitmap>(stream.get());
     // The image keeps its own reference to the stream for as long as it needs it.
     stream.reset();
     if (image->GetLastStatus() != Gdiplus::Ok) {

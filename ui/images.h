@@ -9,18 +9,23 @@
 
 #include "patchnotes/patch_notes.h"
 
-// Ids of the pictures embedded in the program (type RCDATA).
-constexpr uint16_t kBackgroundImageId = 102;  // JPEG 1024 x 768
-constexpr uint16_t kDiscordIconId = 103;      // PNG 512 x 512
-constexpr uint16_t kLoginIconId = 104;        // PNG 585 x 585, the game's emblem
-constexpr uint16_t kFacebookIconId = 105;     // PNG 512 x 512
-constexpr uint16_t kSettingsIconId = 106;     // PNG 512 x 512, document symbol
-constexpr uint16_t kEulaIconId = 107;         // PNG 512 x 512, certificate symbol
-constexpr uint16_t kProgramIconId = 101;      // icon group, 16, 32 and 48 pixels
+// Ids of the pictures embedded in the program (type RCDATA), each at the
+// size the window shows it at.
+// PNG 1280 x 720: the background scaled to the window with the translucent
+// panel behind the patch notes drawn over it (MakeBackdrop).
+constexpr uint16_t kBackdropImageId = 102;
+// The icons: PNG 48 x 48, each an opaque tile of the icon drawn over its
+// square of the backdrop.
+constexpr uint16_t kDiscordIconId = 103;
+constexpr uint16_t kLoginIconId = 104;  // the game's emblem
+constexpr uint16_t kFacebookIconId = 105;
+constexpr uint16_t kSettingsIconId = 106;  // document symbol
+constexpr uint16_t kEulaIconId = 107;      // certificate symbol
+constexpr uint16_t kProgramIconId = 101;   // icon group, 16, 32 and 48 pixels
 
 // Decodes the RCDATA resource id of the program's own module. Null when the
 // resource is absent or cannot be decoded. GDI+ must be running.
-std::unique_ptr<Gdiplus::Image> LoadResourceImage(uint16_t id);
+std::unique_ptr<Gdiplus::Bitmap> LoadResourceImage(uint16_t id);
 
 // The most pixels a patch-note picture may have (a decoded picture takes four
 // bytes a pixel, and a small file can claim a huge one).

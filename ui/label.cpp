@@ -3,11 +3,11 @@
 #include "ui/ui_font.h"
 
 void UILabel::Draw(Gdiplus::Graphics& graphics) {
-    const auto family = CreateUIFontFamily();
+    const Gdiplus::FontFamily* family = UIFontFamily();
     if (!family || text.empty()) {
         return;
     }
-    Gdiplus::Font font(family.get(), fontSize, Gdiplus::FontStyleRegular, Gdiplus::UnitPoint);
+    Gdiplus::Font font(family, fontSize, Gdiplus::FontStyleRegular, Gdiplus::UnitPoint);
     Gdiplus::SolidBrush brush{Gdiplus::Color(TextColor)};
     const Gdiplus::RectF area(static_cast<Gdiplus::REAL>(bounds.left),
                               static_cast<Gdiplus::REAL>(bounds.top),

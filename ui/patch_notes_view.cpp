@@ -31,7 +31,7 @@ Gdiplus::RectF FloatRect(int left, int top, int width, int height) {
 // The GDI+ objects one paint of the view uses.
 struct NotesPaint {
     NotesPaint()
-        : family(CreateUIFontFamily()),
+        : family(UIFontFamily()),
           text(Gdiplus::Color(TextColor)),
           accent(Gdiplus::Color(AccentColor)),
           toggleBar(Gdiplus::Color(kToggleBarFill)),
@@ -46,7 +46,7 @@ struct NotesPaint {
         if (!family || line.empty()) {
             return 0.0f;
         }
-        Gdiplus::Font font(family.get(), size, style, Gdiplus::UnitPoint);
+        Gdiplus::Font font(family, size, style, Gdiplus::UnitPoint);
         Gdiplus::RectF measured;
         const INT length = static_cast<INT>(line.size());
         if (graphics.MeasureString(line.c_str(), length, &font, box, &format, &measured) !=
@@ -57,7 +57,7 @@ struct NotesPaint {
         return measured.Height;
     }
 
-    std::unique_ptr<Gdiplus::FontFamily> family;
+    const Gdiplus::FontFamily* family;
     Gdiplus::StringFormat format;
     Gdiplus::SolidBrush text;
     Gdiplus::SolidBrush accent;

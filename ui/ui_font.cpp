@@ -1,5 +1,8 @@
 #include "ui/ui_font.h"
 
+#include <memory>
+#include <mutex>
+
 namespace {
 
 // "Segoe UI" first; Tahoma ships with every Windows and with Wine, the others
@@ -7,9 +10,11 @@ namespace {
 constexpr const wchar_t* kFamilies[] = {L"Segoe UI", L"Tahoma", L"Arial", L"Liberation Sans",
                                         L"DejaVu Sans"};
 
-}  // namespace
+std::mutex fontMutex;
+std::unique_ptr<Gdiplus::FontFamily> fontFamily;
+bool fontLookedUp = false;
 
-std::unique_ptr<Gdiplus::FontFamily> CreateUIFontFamily() {
+std::unique_ptr<Gdiplus::FontFamily> LookUpFontFamily() {
     for (const wchar_t* name : kFamilies) {
         auto family = std::make_unique<Gdiplus::FontFamily>(name);
         // The wrappers overwrite their status on every call: read it first.
@@ -26,4 +31,21 @@ std::unique_ptr<Gdiplus::FontFamily> CreateUIFontFamily() {
         }
     }
     return nullptr;
+}
+
+}  // namespace
+
+const Gdiplus::FontFamily* UIFontFamily() {
+    std::lock_guard<std::mutex> lock(fontMutex);
+    if (!fontLookedUp) {
+        fontFamily = LookUpFontFamily();
+        fontLookedUp = true;
+    }
+    return fontFamily.get();
+}
+
+void ReleaseUIFontFamily() {
+    std::lock_guard<std::mutex> lock(fontMutex);
+    fontFamily.reset();
+    fontLookedUp = false;
 }

@@ -84,6 +84,7 @@ bool Updater::DownloadFile(const std::wstring& url, const std::wstring& targetPa
     const bool reportProgress = hasLength && expected != 0;
 
     uint64_t received = 0;
+    std::vector<char> buffer;  // grows to the largest read, once
     const auto start = std::chrono::steady_clock::now();
     bool complete = false;
     bool flushed = false;
@@ -96,10 +97,12 @@ bool Updater::DownloadFile(const std::wstring& url, const std::wstring& targetPa
             complete = true;
             break;
         }
-        std::vector<char> buffer(std::min(available, kMaxReadSize));
+        const DWORD wanted = std::min(available, kMaxReadSize);
+        if (buffer.size() < wanted) {
+            buffer.resize(wanted);
+        }
         DWORD read = 0;
-        if (!WinHttpReadData(http.request.get(), buffer.data(), static_cast<DWORD>(buffer.size()),
-                             &read)) {
+        if (!WinHttpReadData(http.request.get(), buffer.data(), wanted, &read)) {
             break;
         }
         if (read > 0) {

@@ -7,7 +7,7 @@
 
 #include "app/launcher_messages.h"
 #include "app/launcher_ui.h"
-#include "app/main_window.h"
+#include "app/screen_paint.h"
 #include "tests/app/test_window.h"
 #include "tests/support/temp_folder.h"
 #include "tests/ui/canvas.h"
@@ -354,7 +354,7 @@ TEST_F(LauncherControls, WithoutBackgroundPictureTheWindowIsDarkGreyUnderThePane
     ASSERT_TRUE(gdiplus.ok());
     Build();
     launcher.ReleaseScreen();  // no background picture and no elements: the fallback and the panel
-    ASSERT_EQ(launcher.backgroundImage, nullptr);
+    ASSERT_EQ(launcher.CurrentBackdrop(), nullptr);
 
     const PaintedWindow painted(launcher);
     EXPECT_EQ(painted.Pixel(5, 5), 0x0F0F0Fu);
@@ -374,7 +374,7 @@ TEST_F(LauncherControls, ScreenShowsNotesIconsAndButtonsAsPainted) {
     GdiplusSession gdiplus;
     ASSERT_TRUE(gdiplus.ok());
     Build();
-    ASSERT_NE(launcher.backgroundImage, nullptr);
+    ASSERT_NE(launcher.CurrentBackdrop(), nullptr);
     launcher.patchNotesView->SetBlocks(SampleNotes());
     launcher.SetStatus(L"Downloading... 42% (812.4 KB/s)");
     const std::wstring folder = VANTORA_SCREENSHOT_DIR;

@@ -127,7 +127,7 @@ TEST_F(UIElementDraw, ButtonFillAndBorderFollowTheState) {
 TEST_F(UIElementDraw, TextIsDrawnInTextColourEvenWithoutSegoeUI) {
     Gdiplus::FontFamily segoe(L"Segoe UI");
     const bool segoeMissing = segoe.GetLastStatus() != Gdiplus::Ok;
-    const auto family = CreateUIFontFamily();
+    const Gdiplus::FontFamily* family = UIFontFamily();
     ASSERT_NE(family, nullptr);
     WCHAR name[LF_FACESIZE] = {};
     family->GetFamilyName(name);

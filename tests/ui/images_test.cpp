@@ -11,30 +11,30 @@ namespace {
 
 class ResourceImages : public GdiplusTest {};
 
-TEST_F(ResourceImages, EachEmbeddedPictureDecodesWithItsSize) {
-    struct Case {
-        uint16_t id;
-        UINT width, height;
-        bool alpha;
-    };
-    const Case cases[] = {{102, 1024, 768, false}, {103, 512, 512, true}, {104, 585, 585, true},
-                          {105, 512, 512, true},   {106, 512, 512, true}, {107, 512, 512, true}};
-    for (const Case& c : cases) {
-        const auto image = LoadResourceImage(c.id);
-        ASSERT_NE(image, nullptr) << c.id;
-        EXPECT_EQ(image->GetWidth(), c.width) << c.id;
-        EXPECT_EQ(image->GetHeight(), c.height) << c.id;
-        EXPECT_EQ((image->GetPixelFormat() & PixelFormatAlpha) != 0, c.alpha) << c.id;
-        if (c.alpha) {
-            // Transparent outside the symbol's tile or medallion, opaque in the middle.
-            Gdiplus::Bitmap* bitmap = static_cast<Gdiplus::Bitmap*>(image.get());
-            Gdiplus::Color corner;
-            Gdiplus::Color middle;
-            ASSERT_EQ(bitmap->GetPixel(0, 0, &corner), Gdiplus::Ok);
-            ASSERT_EQ(bitmap->GetPixel(c.width / 2, c.height / 2, &middle), Gdiplus::Ok);
-            EXPECT_EQ(corner.GetA(), 0) << c.id;
-            EXPECT_EQ(middle.GetA(), 255) << c.id;
-        }
+TEST_F(ResourceImages, EachEmbeddedPictureHasTheSizeItIsShownAt) {
+    // The backdrop fills the window and is opaque but for its last column
+    // and row, which the scaled background leaves translucent.
+    const auto backdrop = LoadResourceImage(kBackdropImageId);
+    ASSERT_NE(backdrop, nullptr);
+    EXPECT_EQ(backdrop->GetWidth(), 1280u);
+    EXPECT_EQ(backdrop->GetHeight(), 720u);
+    Gdiplus::Color inside;
+    Gdiplus::Color edge;
+    ASSERT_EQ(backdrop->GetPixel(1278, 718, &inside), Gdiplus::Ok);
+    ASSERT_EQ(backdrop->GetPixel(1279, 360, &edge), Gdiplus::Ok);
+    EXPECT_EQ(inside.GetA(), 255);
+    EXPECT_LT(edge.GetA(), 255);
+    // Each icon is an opaque 48-pixel tile: drawn without blending, it
+    // covers its square of the backdrop exactly.
+    for (uint16_t id :
+         {kDiscordIconId, kLoginIconId, kFacebookIconId, kSettingsIconId, kEulaIconId}) {
+        const auto icon = LoadResourceImage(id);
+        ASSERT_NE(icon, nullptr) << id;
+        EXPECT_EQ(icon->GetWidth(), 48u) << id;
+        EXPECT_EQ(icon->GetHeight(), 48u) << id;
+        Gdiplus::Color corner;
+        ASSERT_EQ(icon->GetPixel(0, 0, &corner), Gdiplus::Ok);
+        EXPECT_EQ(corner.GetA(), 255) << id;
     }
 }
 

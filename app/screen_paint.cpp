@@ -1,0 +1,169 @@
+#include "app/screen_paint.h"
+
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <cstddef>
+#include <cstring>
+
+#include "app/launcher_ui.h"
+#include "ui/element.h"
+
+namespace {
+
+constexpr Gdiplus::ARGB kFallbackBackground = 0xFF0F0F0F;
+constexpr Gdiplus::ARGB kPanelFill = 0xB4000000;
+
+// A 32-bit top-down DIB section in a memory DC.
+class DibBuffer {
+  public:
+    DibBuffer(HDC target, int width, int height) : dc_(CreateCompatibleDC(target)) {
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        if (dc_ != nullptr) {
+            bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
+        }
+        if (bitmap_ == nullptr) {
+            bits_ = nullptr;
+            return;
+        }
+        old_ = SelectObject(dc_, bitmap_);
+    }
+    ~DibBuffer() {
+        if (old_ != nullptr) {
+            SelectObject(dc_, old_);
+        }
+        if (bitmap_ != nullptr) {
+            DeleteObject(bitmap_);
+        }
+        if (dc_ != nullptr) {
+            DeleteDC(dc_);
+        }
+    }
+    DibBuffer(const DibBuffer&) = delete;
+    DibBuffer& operator=(const DibBuffer&) = delete;
+
+    HDC dc() const { return dc_; }
+    void* bits() const { return bits_; }
+
+  private:
+    HDC dc_;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+    void* bits_ = nullptr;
+};
+
+// A GDI+ bitmap that draws into pixels it does not own.
+Gdiplus::Bitmap Over(void* pixels, int width, int height) {
+    return Gdiplus::Bitmap(width, height, width * 4, PixelFormat32bppARGB,
+                           static_cast<BYTE*>(pixels));
+}
+
+// Blends part of the frame (straight ARGB pixels, rows of frameWidth) into
+// target the way GDI+ draws a translucent bitmap into a window: premultiplied,
+// then alpha-blended.
+void BlendPart(const uint32_t* frame, int frameWidth, HDC target, const RECT& part) {
+    const int width = part.right - part.left;
+    const int height = part.bottom - part.top;
+    DibBuffer premultiplied(target, width, height);
+    if (premultiplied.bits() == nullptr) {
+        return;
+    }
+    uint32_t* out = static_cast<uint32_t*>(premultiplied.bits());
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const uint32_t pixel =
+                frame[static_cast<size_t>(part.top + y) * frameWidth + part.left + x];
+            const uint32_t alpha = pixel >> 24;
+            const uint32_t red = (((pixel >> 16) & 0xFF) * alpha + 127) / 255;
+            const uint32_t green = (((pixel >> 8) & 0xFF) * alpha + 127) / 255;
+            const uint32_t blue = ((pixel & 0xFF) * alpha + 127) / 255;
+            *out++ = alpha << 24 | red << 16 | green << 8 | blue;
+        }
+    }
+    const BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    GdiAlphaBlend(target, part.left, part.top, width, height, premultiplied.dc(), 0, 0, width,
+                  height, blend);
+}
+
+}  // namespace
+
+Backdrop MakeBackdrop(Gdiplus::Image* background, int width, int height) {
+    Backdrop backdrop;
+    backdrop.width = width;
+    backdrop.height = height;
+    backdrop.pixels.assign(static_cast<size_t>(width) * height, 0);
+    Gdiplus::Bitmap target = Over(backdrop.pixels.data(), width, height);
+    Gdiplus::Graphics graphics(&target);
+    graphics.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
+    if (background) {
+        graphics.DrawImage(background, 0, 0, width, height);
+    } else {
+        Gdiplus::SolidBrush fallback{Gdiplus::Color(kFallbackBackground)};
+        graphics.FillRectangle(&fallback, 0, 0, width, height);
+    }
+    Gdiplus::SolidBrush panel{Gdiplus::Color(kPanelFill)};
+    graphics.FillRectangle(&panel, 90, 80, 650, 500);
+    return backdrop;
+}
+
+Backdrop BackdropOf(Gdiplus::Bitmap& picture) {
+    Backdrop backdrop;
+    const int width = static_cast<int>(picture.GetWidth());
+    const int height = static_cast<int>(picture.GetHeight());
+    const Gdiplus::Rect all(0, 0, width, height);
+    Gdiplus::BitmapData data = {};
+    // Read in place (no conversion for a picture decoded as ARGB), copied once.
+    if (width == 0 || height == 0 ||
+        picture.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data) !=
+            Gdiplus::Ok) {
+        return backdrop;
+    }
+    backdrop.pixels.resize(static_cast<size_t>(width) * height);
+    for (int y = 0; y < height; ++y) {
+        std::memcpy(&backdrop.pixels[static_cast<size_t>(y) * width],
+                    static_cast<const BYTE*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride,
+                    static_cast<size_t>(width) * 4);
+    }
+    picture.UnlockBits(&data);
+    backdrop.width = width;
+    backdrop.height = height;
+    return backdrop;
+}
+
+void PaintLauncher(LauncherUI& launcher, HDC target, int width, int height) {
+    DibBuffer buffer(target, width, height);
+    if (buffer.bits() == nullptr) {
+        return;
+    }
+    // The backdrop never changes: each frame starts as a copy of it.
+    const Backdrop* backdrop = launcher.CurrentBackdrop();
+    Backdrop grey;
+    if (!backdrop || backdrop->width != width || backdrop->height != height) {
+        grey = MakeBackdrop(nullptr, width, height);
+        backdrop = &grey;
+    }
+    std::memcpy(buffer.bits(), backdrop->pixels.data(), backdrop->pixels.size() * 4);
+    Gdiplus::Bitmap frame = Over(buffer.bits(), width, height);
+    {
+        Gdiplus::Graphics graphics(&frame);
+        graphics.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
+        for (UIElement* element : launcher.elements) {
+            if (element->visible) {
+                element->Draw(graphics);
+            }
+        }
+    }
+    GdiFlush();
+    // Opaque inside, and copied as it is. The background scaled to the
+    // window leaves its last column and row translucent; those are blended.
+    BitBlt(target, 0, 0, width - 1, height - 1, buffer.dc(), 0, 0, SRCCOPY);
+    const uint32_t* pixels = static_cast<const uint32_t*>(buffer.bits());
+    BlendPart(pixels, width, target, RECT{width - 1, 0, width, height});
+    BlendPart(pixels, width, target, RECT{0, height - 1, width - 1, height});
+}
