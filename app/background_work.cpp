@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "app/launcher_messages.h"
-#include "app/program_start.h"
+#include "common/process.h"
 #include "common/site.h"
 #include "common/win_handle.h"
 #include "patchnotes/patch_notes.h"

@@ -1,7 +1,7 @@
 #include <shlwapi.h>
 
 #include "app/launcher_ui.h"
-#include "app/program_start.h"
+#include "common/process.h"
 
 namespace {
 

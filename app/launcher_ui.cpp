@@ -1,11 +1,9 @@
 #include "app/launcher_ui.h"
 
-#include <shlwapi.h>
-
-#include <algorithm>
 #include <utility>
 
 #include "app/startup_trace.h"
+#include "common/path.h"
 #include "ui/button.h"
 #include "ui/icon_button.h"
 #include "ui/images.h"
@@ -16,8 +14,6 @@
 
 namespace {
 
-constexpr size_t kModulePathLength = 260;
-
 RECT Rect(LONG left, LONG top, LONG right, LONG bottom) {
     return RECT{left, top, right, bottom};
 }
@@ -26,17 +22,6 @@ RECT Rect(LONG left, LONG top, LONG right, LONG bottom) {
 
 LauncherUI::LauncherUI() = default;
 LauncherUI::~LauncherUI() = default;
-
-std::wstring GameDirectoryOf(const std::wstring& programPath) {
-    std::wstring buffer = programPath;
-    buffer.resize(std::max(buffer.size(), kModulePathLength) + 1, L'\0');
-    PathRemoveFileSpecW(&buffer[0]);
-    std::wstring folder(buffer.c_str());
-    if (!folder.empty() && folder.back() != L'\\') {
-        folder += L'\\';
-    }
-    return folder;
-}
 
 RECT IconArea(int index) {
     const LONG left = 10 + 60 * index;
@@ -57,9 +42,7 @@ Element* LauncherUI::Add(std::unique_ptr<Element> element) {
 }
 
 void LauncherUI::Initialize(HWND mainWindow) {
-    wchar_t modulePath[kModulePathLength] = {};
-    GetModuleFileNameW(nullptr, modulePath, kModulePathLength);
-    Initialize(mainWindow, GameDirectoryOf(modulePath));
+    Initialize(mainWindow, ModuleFolder());
 }
 
 void LauncherUI::Initialize(HWND mainWindow, const std::wstring& gameFolder) {

@@ -145,9 +145,5 @@ class LauncherUI {
     bool statusPaintWaiting = false;
 };
 
-// The launcher folder of a program path: its folder with a trailing
-// backslash ("C:\Games\Tessaly.exe" gives "C:\Games\", "C:\Tessaly.exe" "C:\").
-std::wstring GameDirectoryOf(const std::wstring& programPath);
-
 // The one controller of the process.
 LauncherUI& TheLauncher();

@@ -3,6 +3,7 @@
 // the barest WinHTTP read loop (the least any WinHTTP client has to do).
 //
 //   download_bench.exe updater URL TARGET
+//   download_bench.exe hashed URL TARGET SHA256   (DownloadFile checking the hash)
 //   download_bench.exe bare URL TARGET
 // Output: "seconds=<s> bytes=<n> peak_working_set=<bytes> status_texts=<n>"
 
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "common/http_request.h"
+#include "common/text.h"
 #include "common/win_handle.h"
 #include "updater/updater.h"
 #include "updater/url_split.h"
@@ -68,11 +70,12 @@ bool BareDownload(const std::wstring& url, const std::wstring& target) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: download_bench updater|bare URL TARGET\n");
+    const std::wstring mode = argc > 1 ? argv[1] : L"";
+    if (argc != (mode == L"hashed" ? 5 : 4)) {
+        std::fprintf(stderr,
+                     "usage: download_bench updater|bare URL TARGET | hashed URL TARGET SHA256\n");
         return 2;
     }
-    const std::wstring mode = argv[1];
     const std::wstring url = argv[2];
     const std::wstring target = argv[3];
 
@@ -80,14 +83,14 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring lastStatus;
     bool ok = false;
     const auto start = std::chrono::steady_clock::now();
-    if (mode == L"updater") {
+    if (mode == L"updater" || mode == L"hashed") {
         Updater updater;
         // Like the launcher, every text is copied for hand-over to the window.
         updater.onStatus = [&](const std::wstring& text) {
             lastStatus = text;
             ++statusTexts;
         };
-        ok = updater.DownloadFile(url, target);
+        ok = updater.DownloadFile(url, target, mode == L"hashed" ? WideToUtf8(argv[4]) : "");
     } else if (mode == L"bare") {
         ok = BareDownload(url, target);
     }

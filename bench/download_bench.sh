@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Download throughput of Updater::DownloadFile against a bare WinHTTP read
-# loop (both under Wine) and curl (native), all fetching the same 256 MiB body
+# Download throughput of Updater::DownloadFile, without and with the SHA-256
+# check of the body, against a bare WinHTTP read loop (all under Wine) and
+# curl (native), all fetching the same 256 MiB body
 # from one loopback server, alternating, several runs each. Every process is
 # pinned to one CPU to keep Wine's cross-CPU wake-ups out of the numbers.
 #
@@ -31,6 +32,7 @@ trap cleanup EXIT
 # The programs write their diary into the current directory: keep it in $work.
 cd "$work"
 head -c "$((size_mib * 1024 * 1024))" /dev/urandom > "$work/body.bin"
+sha256="$(sha256sum "$work/body.bin" | cut -d' ' -f1)"
 taskset -c 0 python3 "$root/bench/serve_file.py" "$work/body.bin" "$work/port" &
 server_pid=$!
 for _ in $(seq 100); do [ -f "$work/port" ] && break; sleep 0.05; done
@@ -40,7 +42,7 @@ win_target="Z:$work/out.bin"
 # Start the Wine prefix before timing anything.
 taskset -c 0 "$build/wine-run.sh" "$bench_exe" bare "$url" "$win_target" >/dev/null
 
-declare -a updater_mibs bare_mibs curl_mibs
+declare -a updater_mibs hashed_mibs bare_mibs curl_mibs
 updater_peak=0
 bare_peak=0
 for run in $(seq "$runs"); do
@@ -51,6 +53,10 @@ for run in $(seq "$runs"); do
     updater_mibs+=("$(python3 -c "print($size_mib / $seconds)")")
     [ "$peak" -gt "$updater_peak" ] && updater_peak="$peak"
 
+    line="$(taskset -c 0 "$build/wine-run.sh" "$bench_exe" hashed "$url" "$win_target" "$sha256" | tr -d '\r')"
+    seconds="$(sed -n 's/.*seconds=\([0-9.]*\).*/\1/p' <<<"$line")"
+    hashed_mibs+=("$(python3 -c "print($size_mib / $seconds)")")
+
     line="$(taskset -c 0 "$build/wine-run.sh" "$bench_exe" bare "$url" "$win_target" | tr -d '\r')"
     seconds="$(sed -n 's/.*seconds=\([0-9.]*\).*/\1/p' <<<"$line")"
     peak="$(sed -n 's/.*peak_working_set=\([0-9]*\).*/\1/p' <<<"$line")"
@@ -60,15 +66,18 @@ for run in $(seq "$runs"); do
     seconds="$(taskset -c 0 curl -s -o "$work/curl.bin" -w '%{time_total}' "$url")"
     curl_mibs+=("$(python3 -c "print($size_mib / $seconds)")")
     cmp -s "$work/body.bin" "$work/out.bin" || { echo "run $run: downloaded bytes differ" >&2; exit 1; }
-    echo "run $run: DownloadFile ${updater_mibs[-1]%.*} MiB/s ($texts status texts), bare ${bare_mibs[-1]%.*} MiB/s, curl ${curl_mibs[-1]%.*} MiB/s"
+    echo "run $run: DownloadFile ${updater_mibs[-1]%.*} MiB/s ($texts status texts), with hash ${hashed_mibs[-1]%.*} MiB/s, bare ${bare_mibs[-1]%.*} MiB/s, curl ${curl_mibs[-1]%.*} MiB/s"
 done
 
-python3 - "$updater_peak" "$bare_peak" "${updater_mibs[*]}" "${bare_mibs[*]}" "${curl_mibs[*]}" <<'PY'
+python3 - "$updater_peak" "$bare_peak" "${updater_mibs[*]}" "${bare_mibs[*]}" "${curl_mibs[*]}" "${hashed_mibs[*]}" <<'PY'
 import statistics, sys
 updater_peak, bare_peak = int(sys.argv[1]), int(sys.argv[2])
-updater, bare, curl = ([float(x) for x in arg.split()] for arg in sys.argv[3:6])
+updater, bare, curl, hashed = ([float(x) for x in arg.split()] for arg in sys.argv[3:7])
 mu, mb, mc = statistics.median(updater), statistics.median(bare), statistics.median(curl)
-print(f"median throughput (MiB/s): DownloadFile {mu:.1f}, bare WinHTTP loop {mb:.1f}, curl {mc:.1f}")
+mh = statistics.median(hashed)
+print(f"median throughput (MiB/s): DownloadFile {mu:.1f}, with hash {mh:.1f}, "
+      f"bare WinHTTP loop {mb:.1f}, curl {mc:.1f}")
+print(f"ratio with hash / without:      {mh / mu:.3f}   (goal: at least 0.9)")
 print(f"ratio DownloadFile / bare loop: {mu / mb:.3f}   (goal: at least 0.9)")
 print(f"ratio bare loop / curl:         {mb / mc:.3f}")
 print(f"ratio DownloadFile / curl:      {mu / mc:.3f}")

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/program_start.h"
+#include "common/process.h"
 #include "bench/bench_support.h"
 #include "common/win_handle.h"
 

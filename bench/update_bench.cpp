@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "common/site.h"
-#include "app/program_start.h"
+#include "common/process.h"
 #include "bench/bench_support.h"
 #include "common/win_handle.h"
 #include "updater/updater.h"

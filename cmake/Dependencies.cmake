@@ -24,6 +24,7 @@ set_target_properties(vantora_zlib PROPERTIES
                       INTERFACE_INCLUDE_DIRECTORIES ${VANTORA_ZLIB_ROOT}/include)
 
 # --- minizip (zlib's contrib/minizip, from Debian's zlib source package) -------
+# The launcher reads archives with unzip.c; the publisher writes them with zip.c.
 set(VANTORA_ZLIB_SOURCE ${CMAKE_SOURCE_DIR}/.deps/zlib CACHE PATH
     "Unpacked zlib source package (holds contrib/minizip)")
 if(NOT EXISTS ${VANTORA_ZLIB_SOURCE}/contrib/minizip/unzip.c)
@@ -37,6 +38,7 @@ endif()
 set(VANTORA_MINIZIP_DIR ${VANTORA_ZLIB_SOURCE}/contrib/minizip)
 add_library(vantora_minizip STATIC
             ${VANTORA_MINIZIP_DIR}/unzip.c
+            ${VANTORA_MINIZIP_DIR}/zip.c
             ${VANTORA_MINIZIP_DIR}/ioapi.c
             ${VANTORA_MINIZIP_DIR}/iowin32.c)
 target_include_directories(vantora_minizip SYSTEM PUBLIC ${VANTORA_MINIZIP_DIR})

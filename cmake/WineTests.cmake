@@ -93,7 +93,10 @@ endfunction()
 
 # Checks of the built programs that need no Windows: machine type, GUI
 # subsystem, system DLLs only, the administrator manifest.
+# vantora_add_program_check(TARGET [DLL...]): the listed DLLs must not be imported.
 function(vantora_add_program_check target)
+    string(TOLOWER "${ARGN}" forbidden)
+    string(REPLACE ";" " " forbidden "${forbidden}")
     if(CMAKE_SIZEOF_VOID_P EQUAL 4)
         set(machine i386)
     else()
@@ -101,7 +104,7 @@ function(vantora_add_program_check target)
     endif()
     add_test(NAME program_check.${target}
              COMMAND bash ${CMAKE_SOURCE_DIR}/cmake/check-program.sh $<TARGET_FILE:${target}>
-                     ${machine} ${CMAKE_OBJDUMP} ${CMAKE_OBJCOPY})
+                     ${machine} ${CMAKE_OBJDUMP} ${CMAKE_OBJCOPY} "${forbidden}")
     set_tests_properties(program_check.${target} PROPERTIES
         PASS_REGULAR_EXPRESSION "program check passed")
 endfunction()

@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Checks a built Windows program without running it:
-#   check-program.sh PROGRAM MACHINE OBJDUMP OBJCOPY
+#   check-program.sh PROGRAM MACHINE OBJDUMP OBJCOPY [FORBIDDEN]
 # MACHINE is i386 or x86-64. The program must be of that machine type, a GUI
 # program, import only system DLLs (it is linked statically: a MinGW runtime
-# DLL would be missing beside it on a player's machine), and embed the
-# manifest that asks for administrator rights and declares Windows 7.
+# DLL would be missing beside it on a player's machine) and none of the
+# space-separated FORBIDDEN ones, and embed the manifest that asks for
+# administrator rights and declares Windows 7.
 set -uo pipefail
 program="$1"
 machine="$2"
 objdump="$3"
 objcopy="$4"
+forbidden=" ${5:-} "
 failures=0
 fail() {
     echo "FAIL: $program: $*"
@@ -33,6 +35,9 @@ for dll in $imports; do
     case "$system_dlls" in
     *" $dll "*) ;;
     *) fail "imports $dll, which is not a system DLL" ;;
+    esac
+    case "$forbidden" in
+    *" $dll "*) fail "imports $dll, which this program must not use" ;;
     esac
 done
 

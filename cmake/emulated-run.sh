@@ -30,7 +30,7 @@ fi
 
 echo "emulated run of $(basename "$program") (each start of a 32-bit program takes about a minute)"
 windows() { echo "Z:$1" | tr '/' '\\'; }
-VANTORA_TEST_LIST="$(windows "$all_tests")" "$build/wine-run.sh" "$program" "--gtest_filter=-$patterns" \
+VANTORA_EMULATED_RUN=1 VANTORA_TEST_LIST="$(windows "$all_tests")" "$build/wine-run.sh" "$program" "--gtest_filter=-$patterns" \
     "--gtest_output=xml:$(windows "$report")"
 rc=$?
 
@@ -61,11 +61,12 @@ for name in every_test:
         left_out.setdefault(suite, []).append(test)
 not_run = len(every_test) - len(ran)
 ran = len(ran)
-print("not run under emulation (other programs, windows, network): " +
+print("not run under emulation (other programs, windows, network, writer threads): " +
       ", ".join(f"{suite} ({len(names)})" for suite, names in sorted(left_out.items())) +
       f"; {other_text}")
 line = (f"32-bit suite: {ran} tests run under emulation; {not_run + int(other_count)} not run "
-        f"({not_run} that start programs, open windows or use the network, {other_text}): "
+        f"({not_run} that start programs, open windows, use the network or write on several threads, "
+        f"{other_text}): "
         f"{reason}")
 with open(summary, "w") as out:
     out.write(line + "\n")

@@ -113,3 +113,31 @@ std::wstring ParentFolder(const std::wstring& path) {
     const size_t slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
+
+std::wstring FolderOf(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash) + L'\\';
+}
+
+DWORD SystemModuleFileName(wchar_t* buffer, DWORD size) {
+    return GetModuleFileNameW(nullptr, buffer, size);
+}
+
+std::wstring ModulePath(const ModuleFileNameFunction& moduleFileName) {
+    // Windows paths end at 32767 units; a name that never fits is not read.
+    for (DWORD units = MAX_PATH; units <= 65536; units *= 2) {
+        std::vector<wchar_t> buffer(units);
+        const DWORD length = moduleFileName(buffer.data(), units);
+        if (length == 0) {
+            break;
+        }
+        if (length < units) {
+            return std::wstring(buffer.data(), length);
+        }
+    }
+    return std::wstring();
+}
+
+std::wstring ModuleFolder(const ModuleFileNameFunction& moduleFileName) {
+    return FolderOf(ModulePath(moduleFileName));
+}

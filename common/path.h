@@ -1,5 +1,8 @@
 #pragma once
 
+#include <windows.h>
+
+#include <functional>
 #include <string>
 
 // Paths of the file system, shared by the launcher and the self-updater.
@@ -38,3 +41,23 @@ std::wstring JoinPath(const std::wstring& folder, const std::wstring& relative);
 
 // The folder part of a path ("" for a bare name).
 std::wstring ParentFolder(const std::wstring& path);
+
+// The folder of the file at path with one trailing backslash
+// ("C:\Games\Tessaly.exe" gives "C:\Games\", "C:\Tessaly.exe" "C:\");
+// empty for a bare name.
+std::wstring FolderOf(const std::wstring& path);
+
+// Fills buffer with the running program's full file name the way
+// GetModuleFileNameW(nullptr, buffer, size) does and returns the same value
+// (0 on failure, size when the name was cut short).
+using ModuleFileNameFunction = std::function<DWORD(wchar_t* buffer, DWORD size)>;
+
+// GetModuleFileNameW of the running program.
+DWORD SystemModuleFileName(wchar_t* buffer, DWORD size);
+
+// The running program's full file name, read into a buffer that grows until
+// the name fits; empty when it cannot be read.
+std::wstring ModulePath(const ModuleFileNameFunction& moduleFileName = SystemModuleFileName);
+
+// The folder of the running program: FolderOf(ModulePath()).
+std::wstring ModuleFolder(const ModuleFileNameFunction& moduleFileName = SystemModuleFileName);

@@ -78,5 +78,4 @@ using UniqueFile = UniqueHandle<FileHandleTraits>;
 using UniqueFind = UniqueHandle<FindHandleTraits>;          // FindFirstFileW search
 using UniqueInternet = UniqueHandle<InternetHandleTraits>;  // WinHTTP session/connection/request
 using UniqueFont = UniqueHandle<GdiObjectTraits<HFONT>>;
-using UniqueBrush = UniqueHandle<GdiObjectTraits<HBRUSH>>;
 using UniqueBitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;

@@ -4,14 +4,11 @@
 
 #include <cstdarg>
 
-#include "updater/update_log.h"
+#include "common/path.h"
+#include "common/update_log.h"
 
 void Diary::Write(const wchar_t* format, ...) const {
-    std::wstring path = folder_;
-    if (!path.empty() && path.back() != L'\\' && path.back() != L'/') {
-        path += L'\\';
-    }
-    path += L"updateerror.txt";
+    const std::wstring path = JoinPath(folder_, L"updateerror.txt");
 
     va_list args;
     va_start(args, format);

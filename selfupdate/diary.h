@@ -3,7 +3,7 @@
 #include <string>
 
 // The update diary "updateerror.txt" of one installation folder. Lines have
-// the launcher's format (see updater/update_log.h) so that support reads one
+// the launcher's format (see common/update_log.h) so that support reads one
 // file, but the folder is named explicitly instead of taken from the current
 // directory.
 class Diary {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/path.h"
 #include "selfupdate/self_update.h"
 
 namespace {
@@ -12,22 +13,6 @@ namespace {
 struct LocalFreeDeleter {
     void operator()(LPWSTR* memory) const { LocalFree(memory); }
 };
-
-std::wstring OwnFolder() {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0) {
-            return std::wstring();
-        }
-        if (length < buffer.size()) {
-            std::wstring path(buffer.data(), length);
-            return path.substr(0, path.find_last_of(L'\\'));
-        }
-        buffer.resize(buffer.size() * 2);
-    }
-}
 
 }  // namespace
 
@@ -40,5 +25,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     for (int i = 1; argv && i < count; ++i) {
         arguments.emplace_back(argv.get()[i]);
     }
-    return RunSelfUpdate(arguments, OwnFolder(), SelfUpdateSettings());
+    return RunSelfUpdate(arguments, ModuleFolder(), SelfUpdateSettings());
 }

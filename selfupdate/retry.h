@@ -4,8 +4,8 @@
 
 #include <string>
 
+#include "common/file_error.h"
 #include "selfupdate/diary.h"
-#include "updater/file_replace.h"
 
 // How often a file operation that failed because another program holds the
 // file (sharing violation, access denied, lock violation) is tried before it

@@ -1,6 +1,6 @@
 #include "selfupdate/self_update.h"
 
-#include "app/program_start.h"
+#include "common/process.h"
 #include "common/folder_tree.h"
 #include "common/win_handle.h"
 #include "selfupdate/arguments.h"
@@ -12,7 +12,8 @@ namespace {
 
 void StartLauncher(const SelfUpdateArguments& args, const Diary& diary, bool* started) {
     DWORD error = 0;
-    *started = StartProgram(args.launcherProgram, args.installFolder, &error);
+    *started =
+        static_cast<bool>(StartProgramInFolder(args.launcherProgram, args.installFolder, &error));
     if (*started) {
         diary.Write(L"Started launcher: %s", args.launcherProgram.c_str());
     } else {
@@ -36,12 +37,6 @@ bool WaitForProcessExit(DWORD processId, DWORD timeoutMilliseconds, DWORD* error
     }
     *error = result == WAIT_TIMEOUT ? 0 : GetLastError();
     return false;
-}
-
-bool StartProgram(const std::wstring& program, const std::wstring& workingFolder, DWORD* error) {
-    const UniqueHandleKernel process = StartProgramInFolder(program, workingFolder);
-    *error = process ? 0 : GetLastError();
-    return static_cast<bool>(process);
 }
 
 int RunSelfUpdate(const std::vector<std::wstring>& arguments, const std::wstring& ownFolder,

@@ -38,6 +38,3 @@ int RunSelfUpdate(const std::vector<std::wstring>& arguments, const std::wstring
 // ended. False when it is still running after the time-out or cannot be
 // waited for; *error then holds the system error (0 for the time-out).
 bool WaitForProcessExit(DWORD processId, DWORD timeoutMilliseconds, DWORD* error);
-
-// Starts the program with the folder as working folder and does not wait.
-bool StartProgram(const std::wstring& program, const std::wstring& workingFolder, DWORD* error);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/path.h"
 #include "settings/schema.h"
 
 namespace {
@@ -134,11 +135,7 @@ std::wstring GetUserDataFolder() {
                                 SHGFP_TYPE_CURRENT, buffer))) {
         return std::wstring();
     }
-    std::wstring folder = buffer;
-    if (!folder.empty() && folder.back() != L'\\') {
-        folder += L'\\';
-    }
-    return folder + L"VantoraOnline";
+    return JoinPath(buffer, L"VantoraOnline");
 }
 
 std::wstring GetUserSetupIniPath(const UserFolderFunction& userFolder) {

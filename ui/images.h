@@ -8,20 +8,21 @@
 #include <memory>
 
 #include "patchnotes/patch_notes.h"
+#include "resources/resource.h"
 
 // Ids of the pictures embedded in the program (type RCDATA), each at the
 // size the window shows it at.
 // PNG 1280 x 720: the background scaled to the window with the translucent
 // panel behind the patch notes drawn over it (MakeBackdrop).
-constexpr uint16_t kBackdropImageId = 102;
+constexpr uint16_t kBackdropImageId = IDR_BACKDROP;
 // The icons: PNG 48 x 48, each an opaque tile of the icon drawn over its
 // square of the backdrop.
-constexpr uint16_t kDiscordIconId = 103;
-constexpr uint16_t kLoginIconId = 104;  // the game's emblem
-constexpr uint16_t kFacebookIconId = 105;
-constexpr uint16_t kSettingsIconId = 106;  // document symbol
-constexpr uint16_t kEulaIconId = 107;      // certificate symbol
-constexpr uint16_t kProgramIconId = 101;   // icon group, 16, 32 and 48 pixels
+constexpr uint16_t kDiscordIconId = IDR_DISCORD_TILE;
+constexpr uint16_t kLoginIconId = IDR_LOGIN_TILE;
+constexpr uint16_t kFacebookIconId = IDR_FACEBOOK_TILE;
+constexpr uint16_t kSettingsIconId = IDR_SETTINGS_TILE;
+constexpr uint16_t kEulaIconId = IDR_EULA_TILE;
+constexpr uint16_t kProgramIconId = IDI_LAUNCHER;  // icon group
 
 // Decodes the RCDATA resource id of the program's own module. Null when the
 // resource is absent or cannot be decoded. GDI+ must be running.

@@ -8,15 +8,6 @@
 // running-executable guard. Entry names are narrow (UTF-8 as stored in the
 // archive); file-system paths are UTF-16.
 
-// A double quote, text with a backslash before every double quote in it, and
-// a closing double quote. Other backslashes are left as they are.
-std::wstring QuoteArgument(const std::wstring& text);
-
-// A single quote, text with every single quote doubled, and a closing single
-// quote (a PowerShell literal string). The typographic single quotes U+2018
-// to U+201B, which PowerShell also takes as quotes, are doubled as well.
-std::wstring QuotePowerShellLiteral(const std::wstring& text);
-
 // An entry's stored name as a relative Windows path: every "/" becomes "\",
 // then leading "\" and "." characters are removed ("./data/a.dat" gives
 // "data\a.dat", ".config/x" gives "config\x").

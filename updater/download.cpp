@@ -4,11 +4,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cwchar>
+#include <memory>
 #include <vector>
 
 #include "common/http_request.h"
+#include "common/sha256.h"
+#include "common/text.h"
 #include "common/win_handle.h"
-#include "updater/update_log.h"
+#include "common/update_log.h"
 #include "updater/updater.h"
 #include "updater/url_split.h"
 
@@ -43,7 +46,8 @@ std::wstring DownloadProgressText(uint64_t received, uint64_t expected, double e
     return text;
 }
 
-bool Updater::DownloadFile(const std::wstring& url, const std::wstring& targetPath) {
+bool Updater::DownloadFile(const std::wstring& url, const std::wstring& targetPath,
+                           const std::string& expectedSha256) {
     LogUpdate(L"Download start: %s -> %s", url.c_str(), targetPath.c_str());
 
     UrlParts parts;
@@ -83,6 +87,11 @@ bool Updater::DownloadFile(const std::wstring& url, const std::wstring& targetPa
     const bool hasLength = QueryContentLength(http.request.get(), expected);
     const bool reportProgress = hasLength && expected != 0;
 
+    // The body is hashed as it arrives, so that the check costs no second read.
+    std::unique_ptr<Sha256> hash;
+    if (!expectedSha256.empty()) {
+        hash.reset(new Sha256());
+    }
     uint64_t received = 0;
     std::vector<char> buffer;  // grows to the largest read, once
     const auto start = std::chrono::steady_clock::now();
@@ -112,6 +121,9 @@ bool Updater::DownloadFile(const std::wstring& url, const std::wstring& targetPa
                           GetLastError(), written, read);
                 break;
             }
+            if (hash) {
+                hash->Update(buffer.data(), read);
+            }
         }
         received += read;
         if (reportProgress) {
@@ -138,6 +150,15 @@ bool Updater::DownloadFile(const std::wstring& url, const std::wstring& targetPa
         LogUpdate(L"Download size mismatch. Expected=%llu Received=%llu", expected, received);
         DeleteFileW(tempPath.c_str());
         return false;
+    }
+    if (hash) {
+        const std::string actual = hash->FinishHex();
+        if (AsciiLower(expectedSha256) != actual) {
+            LogUpdate(L"Download hash mismatch. Expected=%S Actual=%S", expectedSha256.c_str(),
+                      actual.c_str());
+            DeleteFileW(tempPath.c_str());
+            return false;
+        }
     }
     if (!MoveFileExW(tempPath.c_str(), targetPath.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {

@@ -7,19 +7,13 @@
 #include <vector>
 
 #include "common/text.h"
+#include "common/update_log.h"
 #include "common/win_handle.h"
 #include "updater/archive_paths.h"
 #include "updater/archive_plan.h"
-#include "updater/update_log.h"
+#include "updater/variant_names.h"
 
 namespace {
-
-const char* const kLauncherManagedArtifacts[] = {
-    "tessaly.exe",
-    "selvane.exe",
-    "tessaly win7.exe",
-    "selvane win7.exe",
-};
 
 // Ends a Restart Manager session when it goes out of scope.
 class RestartManagerSession {
@@ -92,8 +86,9 @@ std::string LowerFileName(const std::string& entryName) {
 
 bool IsLauncherManagedArtifact(const std::string& entryName) {
     const std::string name = LowerFileName(entryName);
-    for (const char* artifact : kLauncherManagedArtifacts) {
-        if (name == artifact) {
+    // The launcher and self-updater programs of both builds.
+    for (const VariantNames* names : {&kX64VariantNames, &kWin7VariantNames}) {
+        if (name == names->stagedLauncher || name == names->ownSelfUpdater) {
             return true;
         }
     }

@@ -13,7 +13,7 @@
 #include "updater/entry_writers.h"
 #include "updater/exe_guard.h"
 #include "updater/file_replace.h"
-#include "updater/update_log.h"
+#include "common/update_log.h"
 #include "updater/zip_reader.h"
 
 namespace {

@@ -3,15 +3,14 @@
 
 #include <string>
 
-#include "common/win_handle.h"
-#include "updater/program_folder.h"
-#include "updater/update_log.h"
+#include "common/command_line.h"
+#include "common/path.h"
+#include "common/process.h"
+#include "common/update_log.h"
 #include "updater/updater.h"
 #include "updater/variant_names.h"
 
 namespace {
-
-const DWORD kModuleNameUnits = 260;
 
 const wchar_t kFailureCaption[] = L"Vantora Launcher Update";
 const wchar_t kFailureText[] =
@@ -22,46 +21,7 @@ const wchar_t kFailureText[] =
     L"Choose Continue after manually extracting the zip here.\n"
     L"Choose Cancel to stop the updater.";
 
-// The program's file name as the module-name call gives it; length receives
-// the call's result.
-std::wstring ReadModuleFileName(const ModuleFileNameFunction& moduleFileName, DWORD& length) {
-    wchar_t buffer[kModuleNameUnits] = {};
-    length = moduleFileName(buffer, kModuleNameUnits);
-    buffer[kModuleNameUnits - 1] = L'\0';  // a cut-short name may lack its terminator
-    if (length == 0) {
-        buffer[0] = L'\0';
-    }
-    return buffer;
-}
-
-std::wstring WithoutTrailingSeparators(std::wstring path) {
-    while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) {
-        path.pop_back();
-    }
-    return path;
-}
-
-std::wstring Quoted(const std::wstring& text) {
-    return L"\"" + text + L"\"";
-}
-
 }  // namespace
-
-DWORD SystemModuleFileName(wchar_t* buffer, DWORD size) {
-    return GetModuleFileNameW(nullptr, buffer, size);
-}
-
-std::wstring GetModuleFolder(const ModuleFileNameFunction& moduleFileName) {
-    DWORD length = 0;
-    std::wstring path = ReadModuleFileName(moduleFileName, length);
-    path.push_back(L'\0');  // room for PathRemoveFileSpecW to work in place
-    PathRemoveFileSpecW(&path[0]);
-    std::wstring folder(path.c_str());
-    if (folder.empty() || folder.back() != L'\\') {
-        folder.push_back(L'\\');
-    }
-    return folder;
-}
 
 bool Updater::HandleExtractionFailure(const std::wstring& archivePath,
                                       const std::wstring& destination, const std::string& stamp) {
@@ -101,38 +61,28 @@ bool Updater::HandleExtractionFailure(const std::wstring& archivePath,
 }
 
 bool Updater::RunSelfUpdater() {
-    const std::wstring programFolder = GetModuleFolder(moduleFileName);
-    const std::wstring installFolder = WithoutTrailingSeparators(programFolder);
+    const std::wstring launcherPath = ModulePath(moduleFileName);
+    const std::wstring programFolder = FolderOf(launcherPath);
     const std::wstring updaterName = variantNames->selfUpdaterProgram;
     const std::wstring updaterPath = programFolder + updaterName;
-
-    DWORD length = 0;
-    std::wstring launcherPath = ReadModuleFileName(moduleFileName, length);
-    if (length < 1 || length >= kModuleNameUnits) {
-        // This build's own program name: the other build's launcher is never
-        // installed beside it (update packages skip it).
-        launcherPath = programFolder + variantNames->launcherProgram;
-    }
     const std::wstring stagingPath = programFolder + selfUpdateFolder;
 
-    if (!PathFileExistsW(updaterPath.c_str())) {
+    if (programFolder.empty() || !PathFileExistsW(updaterPath.c_str())) {
         ReportStatus(updaterName + L" not found.");
         return false;
     }
 
-    const std::wstring commandLine =
-        Quoted(updaterPath) + L" " + std::to_wstring(GetCurrentProcessId()) + L" " +
-        Quoted(stagingPath) + L" " + Quoted(installFolder) + L" " + Quoted(launcherPath);
-    std::wstring buffer = commandLine;  // CreateProcessW may write into its command line
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &buffer[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        programFolder.c_str(), &startup, &process)) {
+    const std::wstring commandLine = QuoteArgument(updaterPath) + L" " +
+                                     std::to_wstring(GetCurrentProcessId()) + L" " +
+                                     QuoteArgument(stagingPath) + L" " +
+                                     QuoteArgument(WithoutTrailingSeparators(programFolder)) +
+                                     L" " + QuoteArgument(launcherPath);
+    ProcessOptions options;
+    options.workingFolder = programFolder;
+    DWORD error = 0;
+    if (!RunProcess(commandLine, options, error)) {
         ReportStatus(L"Failed to launch self updater.");
         return false;
     }
-    UniqueHandleKernel processHandle(process.hProcess);
-    UniqueHandleKernel threadHandle(process.hThread);
     return true;
 }

@@ -5,6 +5,7 @@
 #include <cwctype>
 #include <vector>
 
+#include "common/file_error.h"
 #include "updater/archive_paths.h"
 
 namespace {
@@ -90,11 +91,6 @@ void RemoveLeftoverScratchFiles(const std::wstring& folder, const std::wstring& 
             DeleteFileW((folder + L"\\" + data.cFileName).c_str());
         }
     } while (FindNextFileW(find.get(), &data));
-}
-
-bool IsSharingError(DWORD error) {
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
-           error == ERROR_LOCK_VIOLATION;
 }
 
 UniqueFile CreateTempFileBeside(const std::wstring& target, std::wstring& tempPath) {

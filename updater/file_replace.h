@@ -27,9 +27,6 @@ void RemoveLeftoverScratchFiles(const std::wstring& folder, const std::wstring& 
 // when the target could not be replaced; `error` holds the last system error.
 bool MoveOverTarget(const std::wstring& source, const std::wstring& target, DWORD& error);
 
-// True for the errors a brief hold on a file produces.
-bool IsSharingError(DWORD error);
-
 // Writes the bytes of `source` into the existing file `target` in place,
 // keeping the target's identity (for a target that may be written but not
 // replaced). The target ends up with exactly the source's bytes and the given

@@ -1,9 +1,11 @@
 #include <cmath>
 #include <fstream>
+#include <iterator>
 #include <limits>
 
 #include <nlohmann/json.hpp>
 
+#include "common/sha256.h"
 #include "updater/updater.h"
 
 namespace {
@@ -91,7 +93,10 @@ bool ReadPackage(const json& object, bool numericVersion, UpdatePackage& package
         return false;
     }
     package.size = static_cast<int32_t>(static_cast<uint32_t>(size));
-    return true;
+    // "sha256" is optional; when present it must be a digest the download
+    // can be checked against.
+    return !object.contains("sha256") ||
+           (ReadString(object, "sha256", package.sha256) && IsSha256Hex(package.sha256));
 }
 
 // "patches" and "fulls": absent or null means none; anything but an array of
@@ -122,8 +127,14 @@ bool ParseManifest(const std::string& path, UpdateManifest& manifest) {
     if (!file.is_open()) {
         return false;
     }
+    return ParseManifestText(
+        std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()),
+        manifest);
+}
+
+bool ParseManifestText(const std::string& text, UpdateManifest& manifest) {
     try {
-        const json root = json::parse(file, nullptr, /*allow_exceptions=*/false);
+        const json root = json::parse(text, nullptr, /*allow_exceptions=*/false);
         if (root.is_discarded() || !root.is_object()) {
             return false;
         }

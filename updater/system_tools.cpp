@@ -5,11 +5,12 @@
 
 #include "updater/system_tools.h"
 
+#include "common/command_line.h"
+#include "common/process.h"
 #include "updater/archive_paths.h"
 #include "updater/exe_guard.h"
 #include "updater/extract.h"
-#include "updater/process.h"
-#include "updater/update_log.h"
+#include "common/update_log.h"
 
 namespace {
 
@@ -40,6 +41,17 @@ std::wstring QueriedFolder(const wchar_t* buffer, UINT length) {
     return length > 0 && length < MAX_PATH ? std::wstring(buffer, length) : std::wstring();
 }
 
+// A system tool runs without a console window in folder, and the caller
+// waits for it; onLine, when set, receives its output.
+ProcessOptions HiddenIn(const std::wstring& folder, OutputLineCallback onLine = nullptr) {
+    ProcessOptions options;
+    options.workingFolder = folder;
+    options.hidden = true;
+    options.wait = true;
+    options.onOutputLine = std::move(onLine);
+    return options;
+}
+
 }  // namespace
 
 SystemTools FindSystemTools(const std::wstring& systemFolder,
@@ -67,19 +79,17 @@ bool CountTarEntries(const std::wstring& archivePath, const std::wstring& destin
     const std::wstring command = QuoteArgument(tarPath) + L" -tf " + QuoteArgument(archivePath);
     LogUpdate(L"Counting archive entries: %s", command.c_str());
 
-    const bool started = RunProcessWithOutput(
-        command, destination,
-        [&](const std::string& line) {
-            ++entryCount;
-            if (IsLauncherManagedArtifact(line)) {
-                hasLauncherArtifacts = true;
-            }
-            if (entryCount == 1 || entryCount % 1000 == 0) {
-                const int percent = std::min(entryCount / 250, 90) + 5;
-                progress(Format(L"Opening archive... %d%% (%d files)", percent, entryCount));
-            }
-        },
-        exitCode);
+    const OutputLineCallback countEntry = [&](const std::string& line) {
+        ++entryCount;
+        if (IsLauncherManagedArtifact(line)) {
+            hasLauncherArtifacts = true;
+        }
+        if (entryCount == 1 || entryCount % 1000 == 0) {
+            const int percent = std::min(entryCount / 250, 90) + 5;
+            progress(Format(L"Opening archive... %d%% (%d files)", percent, entryCount));
+        }
+    };
+    const bool started = RunProcess(command, HiddenIn(destination, countEntry), exitCode);
 
     if (started && exitCode == 0 && entryCount >= 1) {
         LogUpdate(L"Archive entry count finished. Entries=%d", entryCount);
@@ -104,20 +114,18 @@ bool ExtractZipWithTarProgress(const std::wstring& archivePath, const std::wstri
                                  L" -C " + QuoteArgument(destination);
     LogUpdate(L"Native extraction start: %s", command.c_str());
 
-    const bool started = RunProcessWithOutput(
-        command, destination,
-        [&](const std::string& line) {
-            if (line.empty()) {
-                return;
-            }
-            ++extracted;
-            const int percent = totalEntries >= 1 ? extracted * 100 / totalEntries : 0;
-            if (percent != lastPercent) {
-                lastPercent = percent;
-                progress(Format(L"Extracting... %d%%", percent));
-            }
-        },
-        exitCode);
+    const OutputLineCallback countExtracted = [&](const std::string& line) {
+        if (line.empty()) {
+            return;
+        }
+        ++extracted;
+        const int percent = totalEntries >= 1 ? extracted * 100 / totalEntries : 0;
+        if (percent != lastPercent) {
+            lastPercent = percent;
+            progress(Format(L"Extracting... %d%%", percent));
+        }
+    };
+    const bool started = RunProcess(command, HiddenIn(destination, countExtracted), exitCode);
 
     if (!started) {
         LogUpdate(L"Native tar extraction failed to start. Win32=%lu", exitCode);
@@ -157,7 +165,7 @@ bool ExtractWithSystemTools(const std::wstring& archivePath, const std::wstring&
     const std::wstring tarCommand = QuoteArgument(tools.tar) + L" -xf " + QuoteArgument(archive) +
                                     L" -C " + QuoteArgument(folder);
     LogUpdate(L"Native extraction start: %s", tarCommand.c_str());
-    if (RunProcessAndWait(tarCommand, folder, exitCode)) {
+    if (RunProcess(tarCommand, HiddenIn(folder), exitCode)) {
         if (exitCode == 0) {
             LogUpdate(L"Native tar extraction finished.");
             progress(L"Extracting... 100%");
@@ -176,7 +184,7 @@ bool ExtractWithSystemTools(const std::wstring& archivePath, const std::wstring&
         L" -Force\"";
     LogUpdate(L"PowerShell extraction start.");
     progress(L"Extracting with PowerShell...");
-    if (RunProcessAndWait(powerShellCommand, folder, exitCode)) {
+    if (RunProcess(powerShellCommand, HiddenIn(folder), exitCode)) {
         if (exitCode == 0) {
             LogUpdate(L"PowerShell extraction finished.");
             progress(L"Extracting... 100%");

@@ -39,7 +39,8 @@ bool ApplyPackages(Updater& updater, std::vector<UpdatePackage> packages,
         WriteToConsole(
             updater.console,
             walk.consolePrefix + BytesToWide(walk.showVersion ? package.version : stamp) + L"\n");
-        if (!updater.DownloadFile(updater.baseUrl + BytesToWide(package.zip), walk.archiveName)) {
+        if (!updater.DownloadFile(updater.baseUrl + BytesToWide(package.zip), walk.archiveName,
+                                  package.sha256)) {
             return false;
         }
         if (!updater.ExtractZip(walk.archiveName, L".")) {

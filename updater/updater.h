@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/message_box.h"
-#include "updater/program_folder.h"
+#include "common/path.h"
 #include "updater/system_tools.h"
 #include "updater/variant_names.h"
 
@@ -23,6 +23,7 @@ struct UpdatePackage {
     std::string crc;      // read, not checked
     int32_t size = 0;     // read, not checked
     int64_t created = 0;  // stamp that orders packages and is compared with version.txt
+    std::string sha256;   // the archive's SHA-256 (64 hex digits); empty: not checked
 };
 
 struct UpdateManifest {
@@ -57,7 +58,10 @@ class Updater {
 
     // Fetches url with an HTTP GET into targetPath, through targetPath +
     // ".download"; true only when targetPath holds the complete body.
-    bool DownloadFile(const std::wstring& url, const std::wstring& targetPath);
+    // With expectedSha256 (64 hex digits), a body of another SHA-256 counts as
+    // a failed download.
+    bool DownloadFile(const std::wstring& url, const std::wstring& targetPath,
+                      const std::string& expectedSha256 = std::string());
 
     // Unpacks archivePath below destination: through the system tools, or
     // entry by entry with the built-in reader under Wine, for archives that
@@ -118,6 +122,8 @@ std::wstring DownloadProgressText(uint64_t received, uint64_t expected, double e
 // is malformed (syntax, root or package not an object, a value of the wrong
 // type); nothing is thrown.
 bool ParseManifest(const std::string& path, UpdateManifest& manifest);
+// The same for the manifest's text.
+bool ParseManifestText(const std::string& text, UpdateManifest& manifest);
 
 // First whitespace-delimited token of "version.txt"; "0" when the file cannot
 // be opened, "" when it is empty.

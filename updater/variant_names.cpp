@@ -1,13 +1,21 @@
 #include "updater/variant_names.h"
 
+#include "build_names.h"
+
 const VariantNames kX64VariantNames = {
-    L"Tessaly.exe", L"Selvane.exe", "tessaly.exe", {"tessaly win7.exe", "selvane win7.exe"},
-    "selvane.exe",
+    VANTORA_X64_LAUNCHER,        // launcherProgram
+    VANTORA_X64_SELF_UPDATER,    // selfUpdaterProgram
+    VANTORA_X64_LAUNCHER_LOWER,  // stagedLauncher
+    {VANTORA_WIN7_LAUNCHER_LOWER, VANTORA_WIN7_SELF_UPDATER_LOWER},
+    VANTORA_X64_SELF_UPDATER_LOWER,  // ownSelfUpdater
 };
 
 const VariantNames kWin7VariantNames = {
-    L"Tessaly Win7.exe", L"Selvane Win7.exe", "tessaly win7.exe", {"tessaly.exe", "selvane.exe"},
-    "selvane win7.exe",
+    VANTORA_WIN7_LAUNCHER,        // launcherProgram
+    VANTORA_WIN7_SELF_UPDATER,    // selfUpdaterProgram
+    VANTORA_WIN7_LAUNCHER_LOWER,  // stagedLauncher
+    {VANTORA_X64_LAUNCHER_LOWER, VANTORA_X64_SELF_UPDATER_LOWER},
+    VANTORA_WIN7_SELF_UPDATER_LOWER,  // ownSelfUpdater
 };
 
 const VariantNames& CurrentVariantNames() {

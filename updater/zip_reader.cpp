@@ -9,6 +9,7 @@
 
 #include "updater/zip_reader_io.h"
 
+#include "common/file_error.h"
 #include "common/path.h"
 #include "common/text.h"
 #include "updater/file_replace.h"
@@ -162,8 +163,7 @@ bool ZipReader::Open(const std::string& utf8Path) {
     if (!archive_) {
         switch (ExamineUnopenedArchive(path)) {
             case UnopenedArchive::kEmpty:
-                emptyArchive_ = true;
-                return true;
+                return true;  // a valid archive without entries: nothing to read
             case UnopenedArchive::kUnreadable:
                 return Fail(kZipFileOpenFailed);
             case UnopenedArchive::kDamaged:
@@ -183,7 +183,6 @@ bool ZipReader::Open(const std::string& utf8Path) {
 
 void ZipReader::Close() {
     archive_.reset();
-    emptyArchive_ = false;
     entryCount_ = 0;
     positions_.clear();
 }

@@ -52,7 +52,6 @@ class ZipReader {
     // failure; TakeLastError tells why.
     bool Open(const std::string& utf8Path);
     void Close();
-    bool IsOpen() const { return static_cast<bool>(archive_) || emptyArchive_; }
 
     // Number of entries in the archive's directory; 0 when none is open.
     int EntryCount() const { return entryCount_; }
@@ -80,7 +79,6 @@ class ZipReader {
     bool ExtractCurrentToFile(const std::wstring& path);
 
     UniqueZipArchive archive_;
-    bool emptyArchive_ = false;  // a valid archive without entries (nothing to read)
     int entryCount_ = 0;
     int lastError_ = kZipOk;
     // Directory positions of the entries visited so far (two 64-bit values each).

@@ -419,18 +419,3 @@ TEST_F(LauncherControls, ScreenShowsNotesIconsAndButtonsAsPainted) {
     EXPECT_EQ(bars, 3u);
     launcher.ReleaseScreen();
 }
-
-TEST(GameDirectory, IsTheProgramFolderWithOneTrailingBackslash) {
-    struct Case {
-        const wchar_t* program;
-        const wchar_t* folder;
-    };
-    const Case cases[] = {
-        {L"C:\\Games\\Vantora\\Tessaly.exe", L"C:\\Games\\Vantora\\"},
-        {L"C:\\Tessaly.exe", L"C:\\"},
-        {L"\\\\server\\share\\game\\Tessaly Win7.exe", L"\\\\server\\share\\game\\"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(GameDirectoryOf(c.program), c.folder);
-    }
-}

@@ -6,6 +6,7 @@
 
 #include "common/text.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/wait.h"
 
 bool InstallStandin(const std::wstring& folder, const std::wstring& name, int exitCode) {
     const std::wstring target = folder + L"\\" + name;
@@ -37,11 +38,7 @@ std::vector<StandinRun> ReadStandinRuns(const std::wstring& folder) {
 
 std::vector<StandinRun> WaitForStandinRuns(const std::wstring& folder, size_t count,
                                            unsigned timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    std::vector<StandinRun> runs = ReadStandinRuns(folder);
-    while (runs.size() < count && GetTickCount64() < deadline) {
-        Sleep(50);
-        runs = ReadStandinRuns(folder);
-    }
+    std::vector<StandinRun> runs;
+    WaitUntil([&] { return (runs = ReadStandinRuns(folder)).size() >= count; }, timeoutMs, 50);
     return runs;
 }

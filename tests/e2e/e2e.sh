@@ -285,6 +285,38 @@ drag() {
     sleep 0.3
 }
 
+# publish ARGUMENTS...: runs the operators' publisher of this build tree.
+publish() {
+    "$WINELOADER" "$BUILD/publisher/vantora-publish.exe" "$@" </dev/null >>"$WORK/publish.out" 2>&1 8>&-
+}
+
+# An update folder made by the publisher: a full and a patch, then START GAME.
+scenario_published_site() {
+    start_site --notes 3 --no-manifest || return
+    local release="$WORK/release"
+    mkdir -p "$release/100/data/maps" "$release/110/data/maps"
+    printf 'map v100' > "$release/100/data/maps/first map.dat"
+    printf 'kept' > "$release/100/data/kept.dat"
+    cp -r "$release/100/." "$release/110/"
+    printf 'map v110' > "$release/110/data/maps/first map.dat"
+    printf 'new in 110' > "$release/110/data/added.dat"
+    local updates="Z:$SITE/ClientUpdates"
+    publish full "Z:$release/100" "$updates" --stamp 100 || fail "publishing the full failed"
+    publish patch "Z:$release/100" "Z:$release/110" "$updates" --stamp 110 ||
+        fail "publishing the patch failed"
+    publish verify "$updates" || fail "the published folder did not verify"
+    prepare_game
+    start_launcher || return
+    wait_until 90 version_is 110 || fail "version.txt did not reach 110"
+    wait_until 30 update_finished || fail "the update run did not finish"
+    expect_file "$GAME/data/maps/first map.dat" "map v110"
+    expect_file "$GAME/data/added.dat" "new in 110"
+    expect_file "$GAME/data/kept.dat" kept
+    sleep 1
+    wait_ready
+    expect_client_started_and_launcher_closed
+}
+
 # origin_is X Y: the launcher window stands at screen X Y.
 origin_is() {
     [ "$(window_origin)" = "$1 $2" ]

@@ -8,6 +8,7 @@
 #include "common/path.h"
 #include "selfupdate/self_update.h"
 #include "tests/selfupdate/installation.h"
+#include "tests/support/diary_lines.h"
 
 namespace {
 
@@ -40,57 +41,6 @@ TEST(SelfUpdateProcessId, TakesOnlyPlainDecimalNumbersThatFitAProcessId) {
         if (c.accepted) {
             EXPECT_EQ(value, c.value) << WideToUtf8(c.text);
         }
-    }
-}
-
-TEST(SelfUpdatePaths, NormalizesOnlyFullyQualifiedPaths) {
-    struct Case {
-        const wchar_t* input;
-        const wchar_t* normalized;  // nullptr: refused
-    };
-    const Case cases[] = {
-        {L"C:\\Games\\Vantora", L"C:\\Games\\Vantora"},
-        {L"C:\\Games\\Vantora\\\\", L"C:\\Games\\Vantora"},
-        {L"C:/Games/Vantora/", L"C:\\Games\\Vantora"},
-        {L"C:\\Games\\x\\..\\Vantora\\.", L"C:\\Games\\Vantora"},
-        {L"D:", L"D:\\"},
-        {L"D:\\", L"D:\\"},
-        {L"\\\\server\\share\\Vantora", L"\\\\server\\share\\Vantora"},
-        {L"Vantora", nullptr},
-        {L".\\Vantora", nullptr},
-        {L"C:Vantora", nullptr},
-        {L"\\Games\\Vantora", nullptr},
-        {L"", nullptr},
-    };
-    for (const Case& c : cases) {
-        std::wstring normalized;
-        const bool accepted = NormalizeAbsolutePath(c.input, &normalized);
-        EXPECT_EQ(accepted, c.normalized != nullptr) << WideToUtf8(c.input);
-        if (accepted && c.normalized != nullptr) {
-            EXPECT_EQ(normalized, c.normalized) << WideToUtf8(c.input);
-        }
-    }
-}
-
-TEST(SelfUpdatePaths, InsideMeansStrictlyBelowWithoutRegardToCase) {
-    struct Case {
-        const wchar_t* path;
-        const wchar_t* folder;
-        bool inside;
-    };
-    const Case cases[] = {
-        {L"C:\\Games\\Vantora\\Tessaly.exe", L"C:\\Games\\Vantora", true},
-        {L"c:\\GAMES\\vantora\\sub\\x", L"C:\\Games\\Vantora", true},
-        {L"C:\\Games\\Vantora", L"C:\\Games\\Vantora", false},
-        {L"C:\\Games\\Vantora2\\x", L"C:\\Games\\Vantora", false},
-        {L"C:\\Games", L"C:\\Games\\Vantora", false},
-        {L"D:\\Tessaly.exe", L"D:\\", true},
-        {L"D:\\", L"D:\\", false},
-        {L"E:\\Tessaly.exe", L"D:\\", false},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(IsInsideFolder(c.path, c.folder), c.inside)
-            << WideToUtf8(c.path) << " in " << WideToUtf8(c.folder);
     }
 }
 
@@ -191,8 +141,8 @@ TEST_F(SelfUpdateRefusal, RefusesBadArgumentsWithADiaryLineAndChangesNothing) {
 
         EXPECT_EQ(RunSelfUpdate(arguments, own_.path(), SelfUpdateSettings()), kSelfUpdateRefused);
 
-        const auto inInstall = TestInstallation::DiaryLines(install);
-        const auto inOwn = TestInstallation::DiaryLines(own_.path());
+        const auto inInstall = DiaryLines(install);
+        const auto inOwn = DiaryLines(own_.path());
         const auto& diary = c.diaryInInstallFolder ? inInstall : inOwn;
         EXPECT_TRUE((c.diaryInInstallFolder ? inOwn : inInstall).empty());
         ASSERT_EQ(diary.size(), 1u);
@@ -240,7 +190,7 @@ TEST_F(SelfUpdateRefusal, RefusesAStagingTreeThatLeadsElsewhere) {
         EXPECT_EQ(RunSelfUpdate(Arguments(), own_.path(), SelfUpdateSettings()),
                   kSelfUpdateRefused);
 
-        const auto diary = TestInstallation::DiaryLines(install_.folder());
+        const auto diary = DiaryLines(install_.folder());
         ASSERT_EQ(diary.size(), 1u);
         EXPECT_EQ(diary[0], c.diaryStart);
         EXPECT_EQ(TestInstallation::Snapshot(install_.folder()), before);

@@ -1,8 +1,7 @@
 #include "tests/selfupdate/installation.h"
 
-#include <regex>
-
 #include "common/text.h"
+#include "tests/support/wait.h"
 
 namespace {
 
@@ -76,15 +75,6 @@ std::map<std::wstring, std::string> TestInstallation::Snapshot(const std::wstrin
     return out;
 }
 
-std::vector<std::string> TestInstallation::DiaryLines(const std::wstring& folder) {
-    static const std::regex prefix(R"(^\[[0-2][0-9]:[0-5][0-9]:[0-5][0-9]\] )");
-    std::vector<std::string> lines;
-    for (const std::string& line : SplitLines(ReadBytes(folder + L"\\updateerror.txt"))) {
-        lines.push_back(std::regex_search(line, prefix) ? line.substr(11) : "!" + line);
-    }
-    return lines;
-}
-
 bool MakeFolderLink(const std::wstring& link, const std::wstring& target) {
     auto isLink = [&] {
         const DWORD attributes = GetFileAttributesW(link.c_str());
@@ -116,10 +106,7 @@ bool MakeFolderLink(const std::wstring& link, const std::wstring& target) {
     if (ln.started()) {
         ln.Wait(10000);
     }
-    for (int i = 0; i < 100 && !isLink(); ++i) {
-        Sleep(50);
-    }
-    return isLink();
+    return WaitUntil(isLink, 5000, 50);
 }
 
 bool RemoveFolderLink(const std::wstring& link) {
@@ -141,10 +128,7 @@ bool RemoveFolderLink(const std::wstring& link) {
     if (rm.started()) {
         rm.Wait(10000);
     }
-    for (int i = 0; i < 100 && !gone(); ++i) {
-        Sleep(50);
-    }
-    return gone();
+    return WaitUntil(gone, 5000, 50);
 }
 
 ChildProcess::ChildProcess(const std::wstring& program, const std::wstring& arguments,
@@ -185,12 +169,8 @@ DWORD ChildProcess::Wait(DWORD milliseconds) const {
 }
 
 std::vector<std::string> WaitForLines(const std::wstring& path, size_t lines, DWORD milliseconds) {
-    const ULONGLONG deadline = GetTickCount64() + milliseconds;
-    for (;;) {
-        std::vector<std::string> found = SplitLines(ReadBytes(path));
-        if (found.size() >= lines || GetTickCount64() >= deadline) {
-            return found;
-        }
-        Sleep(50);
-    }
+    std::vector<std::string> found;
+    WaitUntil([&] { return (found = SplitLines(ReadBytes(path))).size() >= lines; }, milliseconds,
+              50);
+    return found;
 }

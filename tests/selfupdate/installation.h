@@ -29,9 +29,6 @@ class TestInstallation {
     // as "<folder>". The diary and the stand-in's record are left out.
     static std::map<std::wstring, std::string> Snapshot(const std::wstring& folder);
 
-    // The lines of "updateerror.txt" in a folder without their time prefix.
-    static std::vector<std::string> DiaryLines(const std::wstring& folder);
-
   private:
     TempFolder temp_;
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/selfupdate/installation.h"
+#include "tests/support/diary_lines.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ TEST(SelfUpdateWait, StopsWithNothingChangedWhileTheLauncherOutlivesTheWait) {
 
     EXPECT_EQ(launcher.Wait(0), STILL_ACTIVE);
     EXPECT_EQ(TestInstallation::Snapshot(install.folder()), before);
-    const auto diary = TestInstallation::DiaryLines(install.folder());
+    const auto diary = DiaryLines(install.folder());
     ASSERT_EQ(diary.size(), 2u);
     EXPECT_EQ(diary[1], "Launcher process " + std::to_string(launcher.id()) +
                             " is still running after 1000 ms. Self-update stopped; nothing was "

@@ -6,6 +6,7 @@
 
 #include "common/text.h"
 #include "tests/selfupdate/installation.h"
+#include "tests/support/diary_lines.h"
 #include "updater/variant_names.h"
 
 // The real self-updater program of this build against a temporary
@@ -106,7 +107,7 @@ TEST_F(SelfUpdaterProgram, ReplacesNestedFilesRemovesStagingAndBackupsAndStartsT
     ASSERT_EQ(record.size(), 2u);
     EXPECT_EQ(record[1], StartLine(newLauncher_));
 
-    const auto diary = TestInstallation::DiaryLines(install_.folder());
+    const auto diary = DiaryLines(install_.folder());
     EXPECT_TRUE(Contains(diary, "Self-update replaced: " + WideToUtf8(launcherName_)));
     EXPECT_TRUE(Contains(diary, "Self-update replaced: data\\sub folder\\replaced file.txt"));
     EXPECT_TRUE(Contains(diary, "Self-update added: data\\new folder\\deep\\added file.txt"));
@@ -150,7 +151,7 @@ TEST_F(SelfUpdaterProgram, PutsEverythingBackAndRestartsTheOldLauncherWhenATarge
     ASSERT_EQ(record.size(), 2u);
     EXPECT_EQ(record[1], StartLine(oldLauncher_));
 
-    const auto diary = TestInstallation::DiaryLines(install_.folder());
+    const auto diary = DiaryLines(install_.folder());
     const std::string lockedPath = WideToUtf8(install_.Path(L"zz\\locked.dat"));
     EXPECT_TRUE(Contains(diary, "File is in use, retrying: " + lockedPath + " Win32=32"));
     EXPECT_TRUE(Contains(diary, "Self-update failed on " + lockedPath +
@@ -194,7 +195,7 @@ TEST_F(SelfUpdaterProgram, ARollbackThatCannotPutAFileBackSaysSoAndKeepsTheOldFi
     const std::wstring backup = install_.Path(L"_launcher_self_update_backup\\data\\client.dat");
     EXPECT_EQ(ReadBytes(backup), "old client");
     EXPECT_EQ(ReadBytes(install_.Path(L"zz\\locked.dat")), "old locked");
-    const auto diary = TestInstallation::DiaryLines(install_.folder());
+    const auto diary = DiaryLines(install_.folder());
     EXPECT_TRUE(Contains(diary, "Not restored: " + WideToUtf8(client) + " (the old file is in " +
                                     WideToUtf8(backup) + ")"));
     EXPECT_FALSE(Contains(diary, "Self-update rolled back; the installation is as it was."));
@@ -220,7 +221,7 @@ TEST_F(SelfUpdaterProgram, RetriesATargetThatIsLockedOnlyBriefly) {
         "File is in use, retrying: " + WideToUtf8(install_.Path(L"data\\client.dat"));
     bool sawRetry = false;
     for (int i = 0; i < 200 && !sawRetry; ++i) {
-        const auto diary = TestInstallation::DiaryLines(install_.folder());
+        const auto diary = DiaryLines(install_.folder());
         sawRetry = std::any_of(diary.begin(), diary.end(),
                                [&](const std::string& line) { return line.rfind(busy, 0) == 0; });
         if (!sawRetry) {

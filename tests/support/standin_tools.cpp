@@ -1,6 +1,12 @@
 #include "tests/support/standin_tools.h"
 
+#include <shellapi.h>
+
+#include <cwctype>
+
+#include "common/text.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/wait.h"
 
 bool InstallStandIn(const std::wstring& folder, const std::wstring& exeName) {
     return CopyFileW(VANTORA_STANDIN_TOOL_PATH, (folder + L"\\" + exeName).c_str(), FALSE) != 0;
@@ -36,6 +42,36 @@ std::vector<StandInCall> StandInCalls(const std::wstring& folder, const std::wst
         start = end + 1;
     }
     return calls;
+}
+
+std::vector<std::wstring> WaitForRecordedArguments(const std::wstring& programPath) {
+    // The stand-in records its calls under its own name, lower case, without ".exe".
+    const size_t slash = programPath.find_last_of(L"\\/");
+    const std::wstring folder = programPath.substr(0, slash);
+    std::wstring tool = programPath.substr(slash + 1);
+    tool.resize(tool.rfind(L'.'));
+    for (wchar_t& c : tool) {
+        c = static_cast<wchar_t>(towlower(c));
+    }
+    // A program file can be opened for exclusive writing only while no process runs it.
+    const auto ended = [&] {
+        UniqueFile file(CreateFileW(programPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return static_cast<bool>(file);
+    };
+    std::vector<std::wstring> arguments;
+    if (!WaitUntil([&] { return !StandInCalls(folder, tool).empty(); }, 20000) ||
+        !WaitUntil(ended, 20000)) {
+        return arguments;
+    }
+    int count = 0;
+    LPWSTR* split = CommandLineToArgvW(
+        Utf8ToWide(StandInCalls(folder, tool).back().commandLine).c_str(), &count);
+    if (split != nullptr) {
+        arguments.assign(split, split + count);
+        LocalFree(split);
+    }
+    return arguments;
 }
 
 ScopedEnvironmentVariable::ScopedEnvironmentVariable(const std::wstring& name,

@@ -31,6 +31,12 @@ struct StandInCall {
 };
 std::vector<StandInCall> StandInCalls(const std::wstring& folder, const std::wstring& tool);
 
+// Waits (at most 20 s each) until the stand-in installed at programPath has
+// recorded a call and has ended, and returns its last command line split
+// into arguments the way Windows programs split it. Empty when nothing was
+// recorded in time.
+std::vector<std::wstring> WaitForRecordedArguments(const std::wstring& programPath);
+
 // Sets an environment variable of the test process (inherited by the
 // programs it starts) and restores the old value when it goes away.
 class ScopedEnvironmentVariable {

@@ -18,6 +18,70 @@ void Put32(std::string& out, uint32_t value) {
     Put16(out, value >> 16);
 }
 
+// The fields a local header and a central directory record share.
+struct EntryHeader {
+    std::string name;
+    uint16_t madeBy = 20;
+    uint16_t method = 8;
+    uint16_t dosTime = 0x6000;
+    uint16_t dosDate = 0x5A21;
+    uint32_t crc = 0;
+    uint32_t storedSize = 0;
+    uint32_t size = 0;
+    uint32_t attributes = 0x20;
+    uint32_t offset = 0;  // of the local header
+};
+
+void PutLocalHeader(std::string& out, const EntryHeader& entry) {
+    Put32(out, 0x04034b50);
+    Put16(out, 20);
+    Put16(out, 0x0800);  // names are UTF-8
+    Put16(out, entry.method);
+    Put16(out, entry.dosTime);
+    Put16(out, entry.dosDate);
+    Put32(out, entry.crc);
+    Put32(out, entry.storedSize);
+    Put32(out, entry.size);
+    Put16(out, static_cast<uint32_t>(entry.name.size()));
+    Put16(out, 0);
+    out += entry.name;
+}
+
+void PutCentralRecord(std::string& out, const EntryHeader& entry) {
+    Put32(out, 0x02014b50);
+    Put16(out, entry.madeBy);
+    Put16(out, 20);
+    Put16(out, 0x0800);
+    Put16(out, entry.method);
+    Put16(out, entry.dosTime);
+    Put16(out, entry.dosDate);
+    Put32(out, entry.crc);
+    Put32(out, entry.storedSize);
+    Put32(out, entry.size);
+    Put16(out, static_cast<uint32_t>(entry.name.size()));
+    Put16(out, 0);
+    Put16(out, 0);
+    Put16(out, 0);
+    Put16(out, 0);
+    Put32(out, entry.attributes);
+    Put32(out, entry.offset);
+    out += entry.name;
+}
+
+// Appends the central directory and the end record to the entries in out.
+void PutDirectory(std::string& out, const std::string& central, size_t entries) {
+    const uint32_t centralOffset = static_cast<uint32_t>(out.size());
+    out += central;
+    Put32(out, 0x06054b50);
+    Put16(out, 0);
+    Put16(out, 0);
+    Put16(out, static_cast<uint32_t>(entries));
+    Put16(out, static_cast<uint32_t>(entries));
+    Put32(out, static_cast<uint32_t>(central.size()));
+    Put32(out, centralOffset);
+    Put16(out, 0);
+}
+
 std::string RawDeflate(const std::string& data) {
     z_stream stream = {};
     deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
@@ -58,56 +122,25 @@ std::string ZipBuilder::Build() const {
     std::string out;
     std::string central;
     for (const Entry& entry : entries_) {
-        const uint32_t crc =
+        const std::string stored = entry.deflate ? RawDeflate(entry.data) : entry.data;
+        EntryHeader header;
+        header.name = entry.name;
+        header.madeBy = entry.madeBy;
+        header.method = entry.deflate ? 8 : 0;
+        header.dosTime = entry.dosTime;
+        header.dosDate = entry.dosDate;
+        header.crc =
             static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(entry.data.data()),
                                         static_cast<uInt>(entry.data.size())));
-        const std::string stored = entry.deflate ? RawDeflate(entry.data) : entry.data;
-        const uint16_t method = entry.deflate ? 8 : 0;
-        const uint32_t offset = static_cast<uint32_t>(out.size());
-
-        Put32(out, 0x04034b50);
-        Put16(out, 20);
-        Put16(out, 0x0800);  // names are UTF-8
-        Put16(out, method);
-        Put16(out, entry.dosTime);
-        Put16(out, entry.dosDate);
-        Put32(out, crc);
-        Put32(out, static_cast<uint32_t>(stored.size()));
-        Put32(out, static_cast<uint32_t>(entry.data.size()));
-        Put16(out, static_cast<uint32_t>(entry.name.size()));
-        Put16(out, 0);
-        out += entry.name;
+        header.storedSize = static_cast<uint32_t>(stored.size());
+        header.size = static_cast<uint32_t>(entry.data.size());
+        header.attributes = (entry.directoryAttribute ? 0x10 : 0x20) | entry.extraAttributes;
+        header.offset = static_cast<uint32_t>(out.size());
+        PutLocalHeader(out, header);
         out += stored;
-
-        Put32(central, 0x02014b50);
-        Put16(central, entry.madeBy);
-        Put16(central, 20);
-        Put16(central, 0x0800);
-        Put16(central, method);
-        Put16(central, entry.dosTime);
-        Put16(central, entry.dosDate);
-        Put32(central, crc);
-        Put32(central, static_cast<uint32_t>(stored.size()));
-        Put32(central, static_cast<uint32_t>(entry.data.size()));
-        Put16(central, static_cast<uint32_t>(entry.name.size()));
-        Put16(central, 0);
-        Put16(central, 0);
-        Put16(central, 0);
-        Put16(central, 0);
-        Put32(central, (entry.directoryAttribute ? 0x10 : 0x20) | entry.extraAttributes);
-        Put32(central, offset);
-        central += entry.name;
+        PutCentralRecord(central, header);
     }
-    const uint32_t centralOffset = static_cast<uint32_t>(out.size());
-    out += central;
-    Put32(out, 0x06054b50);
-    Put16(out, 0);
-    Put16(out, 0);
-    Put16(out, static_cast<uint32_t>(entries_.size()));
-    Put16(out, static_cast<uint32_t>(entries_.size()));
-    Put32(out, static_cast<uint32_t>(central.size()));
-    Put32(out, centralOffset);
-    Put16(out, 0);
+    PutDirectory(out, central, entries_.size());
     return out;
 }
 
@@ -144,48 +177,16 @@ bool WriteZeroFilledEntryArchive(const std::wstring& path, const std::string& na
     }
     deflateEnd(&stream);
 
+    EntryHeader header;
+    header.name = name;
+    header.crc = static_cast<uint32_t>(crc);
+    header.storedSize = static_cast<uint32_t>(compressed.size());
+    header.size = size;
     std::string archive;
-    Put32(archive, 0x04034b50);
-    Put16(archive, 20);
-    Put16(archive, 0x0800);
-    Put16(archive, 8);
-    Put16(archive, 0x6000);
-    Put16(archive, 0x5A21);
-    Put32(archive, static_cast<uint32_t>(crc));
-    Put32(archive, static_cast<uint32_t>(compressed.size()));
-    Put32(archive, size);
-    Put16(archive, static_cast<uint32_t>(name.size()));
-    Put16(archive, 0);
-    archive += name;
+    PutLocalHeader(archive, header);
     archive += compressed;
-    const uint32_t centralOffset = static_cast<uint32_t>(archive.size());
     std::string central;
-    Put32(central, 0x02014b50);
-    Put16(central, 20);
-    Put16(central, 20);
-    Put16(central, 0x0800);
-    Put16(central, 8);
-    Put16(central, 0x6000);
-    Put16(central, 0x5A21);
-    Put32(central, static_cast<uint32_t>(crc));
-    Put32(central, static_cast<uint32_t>(compressed.size()));
-    Put32(central, size);
-    Put16(central, static_cast<uint32_t>(name.size()));
-    Put16(central, 0);
-    Put16(central, 0);
-    Put16(central, 0);
-    Put16(central, 0);
-    Put32(central, 0x20);
-    Put32(central, 0);
-    central += name;
-    archive += central;
-    Put32(archive, 0x06054b50);
-    Put16(archive, 0);
-    Put16(archive, 0);
-    Put16(archive, 1);
-    Put16(archive, 1);
-    Put32(archive, static_cast<uint32_t>(central.size()));
-    Put32(archive, centralOffset);
-    Put16(archive, 0);
+    PutCentralRecord(central, header);
+    PutDirectory(archive, central, 1);
     return WriteBytes(path, archive);
 }

@@ -5,42 +5,6 @@
 
 #include "tests/support/temp_folder.h"
 
-namespace {
-
-std::wstring CurrentDirectory() {
-    wchar_t current[MAX_PATH] = {};
-    GetCurrentDirectoryW(MAX_PATH, current);
-    return current;
-}
-
-}  // namespace
-
-TEST(ArchivePaths, QuotesArgumentsForTarAndPowerShell) {
-    struct Case {
-        const wchar_t* text;
-        const wchar_t* argument;
-        const wchar_t* literal;
-    };
-    const Case cases[] = {
-        {L"C:\\Games\\Vantora Online\\full.zip", L"\"C:\\Games\\Vantora Online\\full.zip\"",
-         L"'C:\\Games\\Vantora Online\\full.zip'"},
-        {L"say \"hi\"", L"\"say \\\"hi\\\"\"", L"'say \"hi\"'"},
-        {L"C:\\Bob's game", L"\"C:\\Bob's game\"", L"'C:\\Bob''s game'"},
-        {L"''", L"\"''\"", L"''''''"},
-        {L"", L"\"\"", L"''"},
-        // A trailing backslash is left as it is.
-        {L"C:\\dir\\", L"\"C:\\dir\\\"", L"'C:\\dir\\'"},
-        // PowerShell ends a literal at the typographic single quotes too.
-        {L"C:\\O\u2019Neil", L"\"C:\\O\u2019Neil\"", L"'C:\\O\u2019\u2019Neil'"},
-        {L"\u2018\u201A\u201B'", L"\"\u2018\u201A\u201B'\"",
-         L"'\u2018\u2018\u201A\u201A\u201B\u201B'''"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(QuoteArgument(c.text), c.argument) << c.text;
-        EXPECT_EQ(QuotePowerShellLiteral(c.text), c.literal) << c.text;
-    }
-}
-
 TEST(ArchivePaths, NormalizesStoredNamesToRelativeWindowsPaths) {
     const struct {
         const char* stored;
@@ -59,16 +23,6 @@ TEST(ArchivePaths, NormalizesStoredNamesToRelativeWindowsPaths) {
     for (const auto& c : cases) {
         EXPECT_EQ(NormalizeEntryPath(c.stored), c.normalized) << c.stored;
     }
-}
-
-TEST(ArchivePaths, FullPathsAreAbsoluteOrTheInput) {
-    TempFolder folder;
-    ScopedCurrentDirectory inside(folder.path());
-    const std::wstring current = CurrentDirectory();
-    EXPECT_EQ(GetFullPath(L"."), current);
-    EXPECT_EQ(GetFullPath(L"sub\\x.txt"), current + L"\\sub\\x.txt");
-    EXPECT_EQ(GetFullPath(L"a\\..\\b"), current + L"\\b");
-    EXPECT_EQ(GetFullPath(L""), L"");
 }
 
 TEST(ArchivePaths, CreatesTheFoldersAboveAnEntryButNotTheEntry) {

@@ -7,7 +7,7 @@
 
 #include "tests/support/http_test_server.h"
 #include "tests/support/temp_folder.h"
-#include "tests/updater/log_reader.h"
+#include "tests/support/diary_lines.h"
 #include "updater/updater.h"
 
 namespace {
@@ -74,7 +74,7 @@ TEST_F(DownloadFileTest, StoresABodyReceivedInPiecesAndReportsProgress) {
     EXPECT_EQ(DownloadProgressText(300000, 300000, -0.5), L"Downloading... 100% (293.0 KB/s)");
     EXPECT_EQ(DownloadProgressText(51200, 300000, 0.5), L"Downloading... 17% (100.0 KB/s)");
 
-    const auto log = ReadUpdateLogMessages();
+    const auto log = DiaryLines();
     ASSERT_EQ(log.size(), 2u);
     const std::wstring base = server_.BaseUrl();
     EXPECT_EQ(log[0], "Download start: " + std::string(base.begin(), base.end()) +
@@ -106,13 +106,13 @@ TEST_F(DownloadFileTest, HttpErrorLeavesTheOldTargetAndNoTemporaryFile) {
     ASSERT_FALSE(updater_.DownloadFile(Url("/ClientUpdates/manifest.json"), L"manifest.json"));
     EXPECT_EQ(ReadBytes(L"manifest.json"), "{\"latest\": \"old\"}");
     EXPECT_FALSE(FileExists(L"manifest.json.download"));
-    const auto log = ReadUpdateLogMessages();
+    const auto log = DiaryLines();
     ASSERT_EQ(log.size(), 2u);
     EXPECT_EQ(log[1], "Download returned HTTP status 404");
 
     server_.SetResponse("/busy", ScriptedResponse::Status(503, "Service Unavailable"));
     EXPECT_FALSE(updater_.DownloadFile(Url("/busy"), L"manifest.json"));
-    EXPECT_EQ(ReadUpdateLogMessages().back(), "Download returned HTTP status 503");
+    EXPECT_EQ(DiaryLines().back(), "Download returned HTTP status 503");
 }
 
 TEST_F(DownloadFileTest, BodyShorterThanTheAnnouncedLengthIsAFailure) {
@@ -125,7 +125,7 @@ TEST_F(DownloadFileTest, BodyShorterThanTheAnnouncedLengthIsAFailure) {
 
     EXPECT_EQ(ReadBytes(L"patch.zip"), "complete older patch");
     EXPECT_FALSE(FileExists(L"patch.zip.download"));
-    const auto log = ReadUpdateLogMessages();
+    const auto log = DiaryLines();
     ASSERT_GE(log.size(), 2u);
     // WinHTTP either reports the cut connection (failure exit) or ends the
     // body early (size check); both end with the temporary file removed.
@@ -147,6 +147,26 @@ TEST_F(DownloadFileTest, BodyShorterThanTheAnnouncedLengthIsAFailure) {
     EXPECT_FALSE(FileExists(L"out.bin.download"));
 }
 
+TEST_F(DownloadFileTest, ABodyOfAnotherSha256IsRemovedAndLogged) {
+    // The SHA-256 of "abc" (FIPS 180-2), in either case.
+    const std::string abc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+    std::string upper = abc;
+    for (char& c : upper) {
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    }
+    server_.SetResponse("/full.zip", ScriptedResponse::Ok("abc"));
+    ASSERT_TRUE(updater_.DownloadFile(Url("/full.zip"), L"full.zip", upper));
+    EXPECT_EQ(ReadBytes(L"full.zip"), "abc");
+
+    server_.SetResponse("/full.zip", ScriptedResponse::Ok("abd"));
+    EXPECT_FALSE(updater_.DownloadFile(Url("/full.zip"), L"full.zip", abc));
+    EXPECT_EQ(ReadBytes(L"full.zip"), "abc");
+    EXPECT_FALSE(FileExists(L"full.zip.download"));
+    EXPECT_EQ(DiaryLines().back(),
+              "Download hash mismatch. Expected=" + abc +
+                  " Actual=a52d159f262b2c6ddb724a61840befc36eb30c88877a4030b65cbe86298449c9");
+}
+
 TEST_F(DownloadFileTest, TargetHeldOpenByAnotherProgramCannotBeReplaced) {
     server_.SetResponse("/full.zip", ScriptedResponse::Ok("new archive"));
     ASSERT_TRUE(WriteBytes(L"full.zip", "old archive"));
@@ -159,7 +179,7 @@ TEST_F(DownloadFileTest, TargetHeldOpenByAnotherProgramCannotBeReplaced) {
 
     EXPECT_EQ(ReadBytes(L"full.zip"), "old archive");
     EXPECT_FALSE(FileExists(L"full.zip.download"));
-    const auto log = ReadUpdateLogMessages();
+    const auto log = DiaryLines();
     ASSERT_EQ(log.size(), 3u);
     EXPECT_EQ(log[1], "Download finished. Bytes=11");
     EXPECT_TRUE(log[2].rfind("Could not finalize download. Win32=", 0) == 0) << log[2];
@@ -177,7 +197,7 @@ TEST_F(DownloadFileTest, LeftoverTemporaryFileIsOverwritten) {
 TEST_F(DownloadFileTest, TemporaryFileThatCannotBeCreatedIsLogged) {
     server_.SetResponse("/full.zip", ScriptedResponse::Ok("abc"));
     EXPECT_FALSE(updater_.DownloadFile(Url("/full.zip"), L"missing-folder\\full.zip"));
-    const auto log = ReadUpdateLogMessages();
+    const auto log = DiaryLines();
     ASSERT_EQ(log.size(), 2u);
     EXPECT_EQ(log[1], "Could not open download target. Win32=3");  // path not found
 }
@@ -186,14 +206,14 @@ TEST_F(DownloadFileTest, UnreachableServerAndBadUrlsFailWithoutTouchingFiles) {
     const std::wstring closed = server_.BaseUrl() + L"/x";
     server_.Stop();  // nothing listens on the port any more
     EXPECT_FALSE(updater_.DownloadFile(closed, L"x.bin"));
-    auto log = ReadUpdateLogMessages();
+    auto log = DiaryLines();
     ASSERT_EQ(log.size(), 2u);
     EXPECT_TRUE(log[1].rfind("ReceiveResponse failed. Win32=", 0) == 0) << log[1];
 
     EXPECT_FALSE(updater_.DownloadFile(L"not a url", L"x.bin"));
     const std::wstring longHost = L"http://" + std::wstring(300, L'h') + L"/x";
     EXPECT_FALSE(updater_.DownloadFile(longHost, L"x.bin"));
-    log = ReadUpdateLogMessages();
+    log = DiaryLines();
     ASSERT_EQ(log.size(), 4u);  // only the start lines of the two bad URLs
     EXPECT_EQ(log[2], "Download start: not a url -> x.bin");
     EXPECT_FALSE(FileExists(L"x.bin"));

@@ -10,7 +10,7 @@
 #include "tests/support/standin_tools.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/zip_builder.h"
-#include "tests/updater/log_reader.h"
+#include "tests/support/diary_lines.h"
 
 namespace {
 
@@ -201,12 +201,12 @@ TEST_F(ExeGuardTest, ArchiveScansFindRunningProgramsAndLauncherFiles) {
     EXPECT_FALSE(ArchiveHasLauncherArtifacts(clean));
     EXPECT_FALSE(ArchiveHasLauncherArtifacts(blocked));
     EXPECT_TRUE(ArchiveHasLauncherArtifacts(launcher));
-    EXPECT_TRUE(ReadUpdateLogMessages().empty());
+    EXPECT_TRUE(DiaryLines().empty());
 
     path.clear();
     EXPECT_FALSE(FindRunningTargetInArchive(damaged, game_, path));
     EXPECT_FALSE(ArchiveHasLauncherArtifacts(damaged));
-    EXPECT_EQ(ReadUpdateLogMessages(),
+    EXPECT_EQ(DiaryLines(),
               (std::vector<std::string>{
                   "Could not preflight archive for running executables with miniz.",
                   "Could not preflight archive for launcher-managed artifacts with miniz."}));

@@ -13,7 +13,8 @@
 #include "tests/support/standin_tools.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/zip_builder.h"
-#include "tests/updater/log_reader.h"
+#include "tests/support/diary_lines.h"
+#include "tests/support/emulation.h"
 #include "updater/extract.h"
 #include "updater/updater.h"
 
@@ -45,6 +46,7 @@ class ExtractZipTest : public ::testing::Test {
         ASSERT_TRUE(InstallSystemToolStandIns(system_));
         updater_.systemTools = [this] { return FindSystemTools(system_, L""); };
         updater_.onStatus = [this](const std::wstring& text) { texts_.push_back(text); };
+        updater_.extractionThreads = TestExtractionThreads();
         UseSystemTools(false);
     }
     void TearDown() override { inside_.reset(); }
@@ -117,8 +119,7 @@ TEST_F(ExtractZipTest, BuiltInReaderWritesEveryEntryBelowTheDestination) {
     EXPECT_EQ(Game(L"\u043A\u0430\u0440\u0442\u0430\\big.bin"), std::string(600 * 1024, 'b'));
     EXPECT_FALSE(updater_.launcherUpdatePending);
     EXPECT_FALSE(ToolsWereStarted());
-    EXPECT_EQ(ReadUpdateLogMessages(),
-              (std::vector<std::string>{"Opening archive: full.zip", kWineReason}));
+    EXPECT_EQ(DiaryLines(), (std::vector<std::string>{"Opening archive: full.zip", kWineReason}));
     EXPECT_EQ(texts_.front(), L"Opening archive...");
     EXPECT_EQ(texts_.back(), L"Extraction complete");
 }
@@ -175,6 +176,7 @@ TEST_F(ExtractZipTest, EachBuildStagesItsLauncherAndSkipsTheOtherBuildsFiles) {
         ASSERT_TRUE(WriteBytes(leftover, "left"));
         TempFolder destination;
         Updater updater;
+        updater.extractionThreads = TestExtractionThreads();
         updater.variantNames = c.names;
         updater.runsUnderWine = [] { return false; };  // the archive decides the road
         DeleteFileW(L"updateerror.txt");
@@ -196,7 +198,7 @@ TEST_F(ExtractZipTest, EachBuildStagesItsLauncherAndSkipsTheOtherBuildsFiles) {
         for (const std::string& name : c.skipped) {
             log.push_back("Skipping incompatible launcher artifact from update package: " + name);
         }
-        EXPECT_EQ(ReadUpdateLogMessages(), log);
+        EXPECT_EQ(DiaryLines(), log);
         EXPECT_FALSE(ToolsWereStarted());
         EXPECT_FALSE(FolderExists(game_ + L"\\_launcher_self_update\\old"));
         ASSERT_TRUE(DeleteFileW((game_ + L"\\_launcher_self_update\\" + c.staged[0]).c_str()));
@@ -220,7 +222,7 @@ TEST_F(ExtractZipTest, ProgramInUseStopsTheUpdateBeforeAnythingIsWritten) {
         EXPECT_TRUE(updater_.blockedByRunningExecutable);
         EXPECT_EQ(updater_.runningExecutablePath, client);
         EXPECT_EQ(texts_.back(), L"Update stopped. Close the running executable: " + client);
-        EXPECT_EQ(ReadUpdateLogMessages().back(),
+        EXPECT_EQ(DiaryLines().back(),
                   "Update stopped because target executable is running: " + WideToUtf8(client));
         EXPECT_FALSE(FolderExists(game_ + L"\\data"));
         EXPECT_FALSE(FileExists(L"failed_download.zip"));
@@ -304,7 +306,7 @@ TEST_F(ExtractZipTest, ArchivesTheReaderCannotProcessAreKeptAsFailedDownload) {
         ASSERT_TRUE(WriteBytes(L"patch.zip", c.bytes));
         EXPECT_FALSE(updater_.ExtractZip(L"patch.zip", L".")) << c.name;
         EXPECT_FALSE(updater_.blockedByRunningExecutable) << c.name;
-        EXPECT_EQ(ReadUpdateLogMessages(), c.log) << c.name;
+        EXPECT_EQ(DiaryLines(), c.log) << c.name;
         EXPECT_EQ(texts_.back(), c.status) << c.name;
         EXPECT_EQ(ReadBytes(L"failed_download.zip"), c.bytes) << c.name;
         EXPECT_FALSE(FileExists(game_ + L"\\b.dat")) << c.name;
@@ -313,7 +315,7 @@ TEST_F(ExtractZipTest, ArchivesTheReaderCannotProcessAreKeptAsFailedDownload) {
 
     DeleteFileW(L"updateerror.txt");
     EXPECT_FALSE(updater_.ExtractZip(L"missing.zip", L"."));
-    EXPECT_EQ(ReadUpdateLogMessages().back(),
+    EXPECT_EQ(DiaryLines().back(),
               "Failed to open zip. Error 1: file open failed | Could not query file size.");
 }
 
@@ -333,7 +335,7 @@ TEST_F(ExtractZipTest, SystemToolsDoTheWorkUnlessTheyFail) {
     DeleteFileW(L"updateerror.txt");
     ASSERT_TRUE(updater_.ExtractZip(L"full.zip", L"."));
     EXPECT_EQ(Game(L"data\\a.dat"), "a");
-    EXPECT_EQ(ReadUpdateLogMessages().back(), "Native extraction failed. Trying miniz fallback.");
+    EXPECT_EQ(DiaryLines().back(), "Native extraction failed. Trying miniz fallback.");
     EXPECT_EQ(texts_.back(), L"Extraction complete");
 }
 
@@ -382,7 +384,7 @@ TEST_F(ExtractZipTest, EntriesThatLeaveTheirFolderAreRefusedOnEveryRoad) {
             EXPECT_FALSE(updater_.ExtractZip(L"full.zip", L".")) << label;
             EXPECT_FALSE(updater_.blockedByRunningExecutable) << label;
             EXPECT_EQ(texts_.back(), L"Failed file: " + ArchiveNameToWide(c.entry.name)) << label;
-            EXPECT_EQ(ReadUpdateLogMessages(),
+            EXPECT_EQ(DiaryLines(),
                       (std::vector<std::string>{"Opening archive: full.zip", c.log + c.entry.name}))
                 << label;
             EXPECT_EQ(ReadBytes(L"failed_download.zip"), ReadBytes(L"full.zip")) << label;
@@ -478,7 +480,7 @@ TEST_F(ExtractZipTest, AnyNumberOfWriterThreadsWritesTheSameFilesInOrder) {
         ASSERT_EQ(texts_.size(), 1u + 26 + 1);
         EXPECT_EQ(texts_[26], L"Extracting... " + std::to_wstring(25 * 100 / 43) + L"%");
         EXPECT_EQ(texts_.back(), L"Failed file: data\\3\\f24.dat");
-        EXPECT_EQ(ReadUpdateLogMessages().back(),
+        EXPECT_EQ(DiaryLines().back(),
                   "Failed to extract file: data\\3\\f24.dat | miniz error 5: CRC-32 check failed");
         EXPECT_EQ(ReadBytes(L"failed_download.zip"), damaged);
         EXPECT_EQ(ReadBytes(destination.Child(L"data\\3\\f24.dat")).size(), 1000u + 37 * 24)

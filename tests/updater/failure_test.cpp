@@ -8,8 +8,8 @@
 #include "common/text.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/zip_builder.h"
-#include "tests/updater/log_reader.h"
-#include "tests/support/standin_programs.h"
+#include "tests/support/diary_lines.h"
+#include "tests/support/emulation.h"
 #include "tests/support/standin_tools.h"
 #include "updater/updater.h"
 
@@ -78,6 +78,7 @@ TEST(ExtractionFailure, RecordsTheStampAndFollowsTheAnswer) {
         ScopedCurrentDirectory cwd(folder.path());
         ASSERT_TRUE(WriteBytes(L"patch.zip", "not an archive"));
         Updater updater;
+        updater.extractionThreads = TestExtractionThreads();
         std::vector<std::wstring> statuses;
         updater.onStatus = [&](const std::wstring& text) { statuses.push_back(text); };
         size_t shown = 0;
@@ -109,7 +110,7 @@ TEST(ExtractionFailure, RecordsTheStampAndFollowsTheAnswer) {
         EXPECT_EQ(FileExists(L"data\\fixed.dat"), c.repairBeforeAnswer != 0);
         ASSERT_FALSE(statuses.empty());
         EXPECT_EQ(statuses.back(), c.lastStatus);
-        const auto log = ReadUpdateLogMessages();
+        const auto log = DiaryLines();
         if (c.logLine != nullptr) {
             ASSERT_FALSE(log.empty());
             EXPECT_EQ(log.back(), c.logLine);
@@ -143,41 +144,20 @@ TEST(ExtractionFailure, ContinueAfterARetryRefusedForARunningProgramClearsThatRe
     EXPECT_FALSE(updater.haltedAfterExtractionFailure);
 }
 
-TEST(ModuleFolder, IsTheProgramFileWithoutItsName) {
-    struct {
-        const wchar_t* name;
-        DWORD result;
-        const wchar_t* folder;
-    } const cases[] = {
-        {L"C:\\Games\\Vantora Online\\Tessaly.exe", 0, L"C:\\Games\\Vantora Online\\"},
-        {L"C:\\Tessaly.exe", 0, L"C:\\"},
-        {L"", 0, L"\\"},  // the name could not be read
-    };
-    for (const auto& c : cases) {
-        const std::wstring folder = GetModuleFolder([&](wchar_t* buffer, DWORD size) {
-            wcsncpy(buffer, c.name, size);
-            return static_cast<DWORD>(wcslen(c.name));
-        });
-        EXPECT_EQ(folder, c.folder);
-    }
-    // The real program: its folder holds the test program.
-    EXPECT_TRUE(FileExists(GetModuleFolder() + L"launcher_tests.exe"));
-}
-
 TEST(SelfUpdaterHandOff, StartsTheBuildsSelfUpdaterWithFourQuotedArguments) {
-    enum Installed { kRecorder, kNothing, kNotAProgram };
+    enum Installed { kStandIn, kNothing, kNotAProgram };
     struct {
         const char* title;
         const VariantNames* names;
         Installed installed;
-        bool cutShortName;  // the launcher's own name does not fit the buffer
+        bool longName;  // the launcher's own name is longer than 260 units
         bool result;
         const wchar_t* status;  // the last status text, nullptr: none
     } const cases[] = {
-        {"x64 build", &kX64VariantNames, kRecorder, false, true, nullptr},
-        {"32-bit build", &kWin7VariantNames, kRecorder, false, true, nullptr},
-        {"x64 own name cut short", &kX64VariantNames, kRecorder, true, true, nullptr},
-        {"32-bit own name cut short", &kWin7VariantNames, kRecorder, true, true, nullptr},
+        {"x64 build", &kX64VariantNames, kStandIn, false, true, nullptr},
+        {"32-bit build", &kWin7VariantNames, kStandIn, false, true, nullptr},
+        {"x64 own name past 260 units", &kX64VariantNames, kStandIn, true, true, nullptr},
+        {"32-bit own name past 260 units", &kWin7VariantNames, kStandIn, true, true, nullptr},
         {"x64 self-updater missing", &kX64VariantNames, kNothing, false, false,
          L"Selvane.exe not found."},
         {"32-bit self-updater missing", &kWin7VariantNames, kNothing, false, false,
@@ -189,15 +169,14 @@ TEST(SelfUpdaterHandOff, StartsTheBuildsSelfUpdaterWithFourQuotedArguments) {
         SCOPED_TRACE(c.title);
         TempFolder folder(L" Vantora Online");
         const std::wstring updaterPath = folder.Child(c.names->selfUpdaterProgram);
-        if (c.installed == kRecorder) {
-            ASSERT_TRUE(CopyFileW(kRecorderPath, updaterPath.c_str(), FALSE));
+        if (c.installed == kStandIn) {
+            ASSERT_TRUE(InstallStandIn(folder.path(), c.names->selfUpdaterProgram));
         } else if (c.installed == kNotAProgram) {
             ASSERT_TRUE(WriteBytes(updaterPath, "not a program"));
         }
-        // A launcher name that fills the buffer: its folder is still readable.
         std::wstring ownName = folder.Child(c.names->launcherProgram);
-        if (c.cutShortName) {
-            ownName = folder.Child(std::wstring(300 - folder.path().size(), L'x'));
+        if (c.longName) {
+            ownName = folder.Child(std::wstring(300 - folder.path().size(), L'x') + L".exe");
         }
         Updater updater;
         updater.variantNames = c.names;
@@ -219,11 +198,9 @@ TEST(SelfUpdaterHandOff, StartsTheBuildsSelfUpdaterWithFourQuotedArguments) {
         if (!c.result) {
             continue;
         }
-        // A name cut short is replaced by the build's launcher in the same folder.
-        const std::wstring launcherPath = folder.Child(c.names->launcherProgram);
-        EXPECT_EQ(WaitForRecordedArguments(folder.path(), updaterPath),
+        EXPECT_EQ(WaitForRecordedArguments(updaterPath),
                   (std::vector<std::wstring>{updaterPath, std::to_wstring(GetCurrentProcessId()),
                                              folder.Child(L"_launcher_self_update"), folder.path(),
-                                             launcherPath}));
+                                             ownName}));
     }
 }

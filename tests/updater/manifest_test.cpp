@@ -28,7 +28,8 @@ TEST_F(ManifestParse, ReadsPackagesInFileOrder) {
         "fulls": [
             {"version": "2.0.0", "zip": "full_200.zip", "crc": "0a1b", "size": 734003200,
              "created": 1700000000},
-            {"version": "2.4.0", "zip": "full_240.zip", "created": 1710000000}
+            {"version": "2.4.0", "zip": "full_240.zip", "created": 1710000000,
+             "sha256": "E3B0C44298FC1C149AFBF4C8996FB92427AE41E4649B934CA495991B7852b855"}
         ],
         "patches": [
             {"version": 1710000500, "zip": "patch_b.zip", "crc": "ff", "size": 4096,
@@ -47,6 +48,9 @@ TEST_F(ManifestParse, ReadsPackagesInFileOrder) {
     EXPECT_EQ(manifest_.fulls[0].created, 1700000000);
     EXPECT_EQ(manifest_.fulls[1].crc, "");
     EXPECT_EQ(manifest_.fulls[1].size, 0);
+    EXPECT_EQ(manifest_.fulls[0].sha256, "");  // not checked
+    EXPECT_EQ(manifest_.fulls[1].sha256,
+              "E3B0C44298FC1C149AFBF4C8996FB92427AE41E4649B934CA495991B7852b855");
 
     ASSERT_EQ(manifest_.patches.size(), 3u);
     EXPECT_EQ(manifest_.patches[0].version, "1710000500");  // numeric version kept as text
@@ -117,6 +121,12 @@ TEST_F(ManifestParse, MalformedManifestsAreAFalseResult) {
         "{\"patches\": [{\"created\": 1}, \"x\"]}",  // second package not an object
         "{\"fulls\": {\"version\": \"1\"}}",         // an object instead of a list
         "{\"fulls\": 3}",                            // a single value instead of a list
+        // A digest that is not 64 hex digits could never match.
+        "{\"fulls\": [{\"sha256\": \"\"}]}",
+        "{\"patches\": [{\"sha256\": \"e3b0c442\"}]}",
+        "{\"fulls\": [{\"sha256\": 5}]}",
+        "{\"fulls\": [{\"sha256\": "
+        "\"g3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855\"}]}",
         // Numbers beyond their field: recorded, such a stamp would leave no
         // later package due, ever.
         "{\"fulls\": [{\"created\": 1e300}]}",

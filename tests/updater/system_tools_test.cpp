@@ -7,7 +7,7 @@
 #include "common/text.h"
 #include "tests/support/standin_tools.h"
 #include "tests/support/temp_folder.h"
-#include "tests/updater/log_reader.h"
+#include "tests/support/diary_lines.h"
 #include "updater/extract.h"
 
 namespace {
@@ -70,7 +70,7 @@ TEST_F(SystemToolsTest, ListingReportsFirstEntryEveryThousandthAndTheEnd) {
     const std::string command = tar_ + " -tf \"" + Utf8(archive_) + "\"";
     EXPECT_EQ(Calls(L"tar"), std::vector<std::string>{command});
     EXPECT_EQ(RawCalls(L"tar")[0].workingFolder, Utf8(destination_));
-    EXPECT_EQ(ReadUpdateLogMessages(),
+    EXPECT_EQ(DiaryLines(),
               (std::vector<std::string>{"Counting archive entries: " + command,
                                         "Archive entry count finished. Entries=2500"}));
 
@@ -111,7 +111,7 @@ TEST_F(SystemToolsTest, ListingOutcomes) {
             << c.script;
         EXPECT_EQ(count, c.count) << c.script;
         EXPECT_EQ(artifacts, c.artifacts) << c.script;
-        EXPECT_EQ(ReadUpdateLogMessages().back(), c.lastLog) << c.script;
+        EXPECT_EQ(DiaryLines().back(), c.lastLog) << c.script;
     }
 }
 
@@ -127,17 +127,15 @@ TEST_F(SystemToolsTest, TarExtractionReportsEachWholePercentOnce) {
     const std::string command =
         tar_ + " -xvf \"" + Utf8(archive_) + "\" -C \"" + Utf8(destination_) + "\"";
     EXPECT_EQ(Calls(L"tar"), std::vector<std::string>{command});
-    EXPECT_EQ(
-        ReadUpdateLogMessages(),
-        (std::vector<std::string>{"Native extraction start: " + command,
-                                  "Native tar extraction finished. ExtractedEntries=300/300"}));
+    EXPECT_EQ(DiaryLines(), (std::vector<std::string>{
+                                "Native extraction start: " + command,
+                                "Native tar extraction finished. ExtractedEntries=300/300"}));
 
     texts_.clear();
     Script(L"tar", L"xvf", "lines 2 x\nexit 3\n");
     EXPECT_FALSE(ExtractZipWithTarProgress(archive_, destination_, 4, Collect(), tools_.tar));
     EXPECT_EQ(texts_, (std::vector<std::wstring>{L"Extracting... 25%", L"Extracting... 50%"}));
-    EXPECT_EQ(ReadUpdateLogMessages().back(),
-              "Native tar extraction failed. ExitCode=3 ExtractedEntries=2/4");
+    EXPECT_EQ(DiaryLines().back(), "Native tar extraction failed. ExitCode=3 ExtractedEntries=2/4");
 
     texts_.clear();
     Script(L"tar", L"xvf", "lines 2 x\n");
@@ -247,7 +245,7 @@ TEST_F(SystemToolsTest, ToolsAreTriedInTurnUntilOneSucceeds) {
             << c.name;
         EXPECT_EQ(Calls(L"tar"), c.tarCalls) << c.name;
         EXPECT_EQ(Calls(L"powershell"), c.powerShellCalls) << c.name;
-        EXPECT_EQ(ReadUpdateLogMessages(), c.log) << c.name;
+        EXPECT_EQ(DiaryLines(), c.log) << c.name;
         EXPECT_EQ(texts_, c.texts) << c.name;
     }
     for (const StandInCall& call : RawCalls(L"tar")) {
@@ -261,7 +259,7 @@ TEST_F(SystemToolsTest, MissingToolsFailToStart) {
     Script(L"powershell", L"NoProfile", "exit 0\n");
     EXPECT_TRUE(ExtractWithSystemTools(archive_, created, Collect(), tools_));
     EXPECT_TRUE(FolderExists(created));
-    const std::vector<std::string> log = ReadUpdateLogMessages();
+    const std::vector<std::string> log = DiaryLines();
     ASSERT_EQ(log.size(), 6u);
     EXPECT_EQ(log[1], "Archive entry count failed to start. Win32=2");
     EXPECT_EQ(log[3], "Native tar extraction failed to start. Win32=2");
@@ -269,7 +267,7 @@ TEST_F(SystemToolsTest, MissingToolsFailToStart) {
 
     ASSERT_TRUE(DeleteFileW(tools_.powerShell.c_str()));
     EXPECT_FALSE(ExtractWithSystemTools(archive_, created, Collect(), tools_));
-    EXPECT_EQ(ReadUpdateLogMessages().back(), "PowerShell extraction failed to start. Win32=2");
+    EXPECT_EQ(DiaryLines().back(), "PowerShell extraction failed to start. Win32=2");
 }
 
 TEST_F(SystemToolsTest, ToolsMissingFromTheSystemFolderAreTakenFromItsNativeTwin) {

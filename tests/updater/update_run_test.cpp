@@ -12,11 +12,10 @@
 #include "common/text.h"
 #include "common/win_handle.h"
 #include "tests/support/http_test_server.h"
-#include "tests/support/standin_programs.h"
 #include "tests/support/standin_tools.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/zip_builder.h"
-#include "tests/updater/log_reader.h"
+#include "tests/support/diary_lines.h"
 #include "updater/updater.h"
 
 namespace {
@@ -261,7 +260,7 @@ TEST_F(UpdateRunTest, WalksFullsThenPatchesOverLoopback) {
         EXPECT_FALSE(updater_->blockedByRunningExecutable);
         EXPECT_FALSE(updater_->launcherUpdatePending);
         ExpectStatuses(std::vector<std::wstring>(s.statuses.begin(), s.statuses.end()));
-        const auto diary = ReadUpdateLogMessages();
+        const auto diary = DiaryLines();
         auto line = diary.begin();
         for (const char* expected : s.diary) {
             line = std::find(line, diary.end(), expected);
@@ -318,7 +317,7 @@ TEST_F(UpdateRunTest, HandsAStagedLauncherToTheSelfUpdater) {
                                 .Build());
         const std::wstring updaterPath = game.Child(names.selfUpdaterProgram);
         if (installed) {
-            ASSERT_TRUE(CopyFileW(kRecorderPath, updaterPath.c_str(), FALSE));
+            ASSERT_TRUE(InstallStandIn(game.path(), names.selfUpdaterProgram));
         }
         const std::wstring launcher = game.Child(names.launcherProgram);
 
@@ -338,7 +337,7 @@ TEST_F(UpdateRunTest, HandsAStagedLauncherToTheSelfUpdater) {
         }
         EXPECT_EQ(statuses_.back(), ready);
         EXPECT_EQ(console_.str(), L"Checking for updates...\nApplying FULL: v5\nUpdate finished\n");
-        EXPECT_EQ(WaitForRecordedArguments(game.path(), updaterPath),
+        EXPECT_EQ(WaitForRecordedArguments(updaterPath),
                   (std::vector<std::wstring>{updaterPath, std::to_wstring(GetCurrentProcessId()),
                                              staging, game.path(), launcher}));
     }

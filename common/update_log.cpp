@@ -1,4 +1,4 @@
-#include "updater/update_log.h"
+#include "common/update_log.h"
 
 #include <windows.h>
 

@@ -1,11 +1,11 @@
-#include "tests/updater/log_reader.h"
+#include "tests/support/diary_lines.h"
 
 #include <regex>
 
 #include "tests/support/temp_folder.h"
 
-std::vector<std::string> ReadUpdateLogMessages() {
-    const std::string text = ReadBytes(L"updateerror.txt");
+std::vector<std::string> DiaryLines(const std::wstring& folder) {
+    const std::string text = ReadBytes(folder + L"\\updateerror.txt");
     static const std::regex prefix(R"(^\[[0-2][0-9]:[0-5][0-9]:[0-5][0-9]\] )");
     std::vector<std::string> messages;
     size_t start = 0;

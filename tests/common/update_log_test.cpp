@@ -1,4 +1,4 @@
-#include "updater/update_log.h"
+#include "common/update_log.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -8,7 +8,7 @@
 
 #include "common/win_handle.h"
 #include "tests/support/temp_folder.h"
-#include "tests/updater/log_reader.h"
+#include "tests/support/diary_lines.h"
 
 namespace {
 
@@ -63,7 +63,7 @@ TEST_F(UpdateLogTest, AppendsAfterLinesOfEarlierRuns) {
     LogUpdate(L"Download start: %s -> %s", L"https://host/ClientUpdates/manifest.json",
               L"manifest.json");
     LogUpdate(L"Download returned HTTP status %lu", 404UL);
-    const auto lines = ReadUpdateLogMessages();
+    const auto lines = DiaryLines();
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], "from an earlier run");
     EXPECT_EQ(lines[1],
@@ -76,7 +76,7 @@ TEST_F(UpdateLogTest, StoresWideAndUtf8ArgumentsAsUtf8) {
     LogUpdate(L"Opening archive: %s", L"\u0434\u0430\u043D\u043D\u044B\u0435.zip");
     LogUpdate(L"Skipping incompatible launcher artifact from update package: %S",
               "\xD0\xB4\xD0\xB0\xD0\xBD\xD0\xBD\xD1\x8B\xD0\xB5\\Tessaly Win7.exe");
-    const auto lines = ReadUpdateLogMessages();
+    const auto lines = DiaryLines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "Opening archive: \xD0\xB4\xD0\xB0\xD0\xBD\xD0\xBD\xD1\x8B\xD0\xB5.zip");
     EXPECT_EQ(lines[1],
@@ -94,7 +94,7 @@ TEST_F(UpdateLogTest, FormatsEveryKindOfValueTheDiaryUses) {
     LogUpdate(L"100%% done, %.1f KB/s, %c", 12.345, L'x');
     // Past a conversion it cannot size, no argument is taken for the wrong one.
     LogUpdate(L"%d|%hd|%p|%d", 7, 3, nullptr, 9);
-    const auto lines = ReadUpdateLogMessages();
+    const auto lines = DiaryLines();
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[0], "Writing download failed. Win32=112 Written=0 Expected=8192");
     EXPECT_EQ(lines[1], "Download size mismatch. Expected=5000000000 Received=17");
@@ -116,7 +116,7 @@ TEST_F(UpdateLogTest, DropsTheLineWhenTheFileCannotBeOpened) {
     // The line is gone, not kept for later nor written anywhere else; the
     // next one goes in as usual.
     LogUpdate(L"Download finished. Bytes=%llu", 2ULL);
-    EXPECT_EQ(ReadUpdateLogMessages(),
+    EXPECT_EQ(DiaryLines(),
               (std::vector<std::string>{"from an earlier run", "Download finished. Bytes=2"}));
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW(L"*", &data);

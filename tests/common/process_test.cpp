@@ -1,4 +1,4 @@
-#include "updater/process.h"
+#include "common/process.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,15 @@
 
 namespace {
 
+ProcessOptions Hidden(const std::wstring& folder, OutputLineCallback onLine = nullptr) {
+    ProcessOptions options;
+    options.workingFolder = folder;
+    options.hidden = true;
+    options.wait = true;
+    options.onOutputLine = std::move(onLine);
+    return options;
+}
+
 class ProcessRunnersTest : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(InstallStandIn(folder_.path(), L"tool.exe")); }
@@ -20,8 +29,9 @@ class ProcessRunnersTest : public ::testing::Test {
                    const std::wstring& workingFolder = L"") {
         EXPECT_TRUE(WriteStandInScript(folder_.path(), L"tool", L"run", script));
         exitCode = 1;
-        return RunProcessWithOutput(
-            Command(), workingFolder, [&](const std::string& line) { lines.push_back(line); },
+        return RunProcess(
+            Command(),
+            Hidden(workingFolder, [&](const std::string& line) { lines.push_back(line); }),
             exitCode);
     }
 
@@ -75,20 +85,20 @@ TEST_F(ProcessRunnersTest, ReportExitCodesAndRunInTheWorkingFolder) {
     EXPECT_EQ(lines[0], WideToUtf8(work.path()));
 
     exitCode = 1;
-    ASSERT_TRUE(RunProcessAndWait(Command(), work.path(), exitCode));
+    ASSERT_TRUE(RunProcess(Command(), Hidden(work.path()), exitCode));
     EXPECT_EQ(exitCode, 7u);
 }
 
 TEST_F(ProcessRunnersTest, ProgramThatCannotStartGivesTheSystemError) {
     const std::wstring missing = L"\"" + folder_.Child(L"no-such-tool.exe") + L"\" -x";
     DWORD exitCode = 1;
-    EXPECT_FALSE(RunProcessAndWait(missing, L"", exitCode));
+    EXPECT_FALSE(RunProcess(missing, Hidden(L""), exitCode));
     EXPECT_EQ(exitCode, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 
     exitCode = 1;
     bool called = false;
-    EXPECT_FALSE(RunProcessWithOutput(
-        missing, L"", [&](const std::string&) { called = true; }, exitCode));
+    EXPECT_FALSE(
+        RunProcess(missing, Hidden(L"", [&](const std::string&) { called = true; }), exitCode));
     EXPECT_EQ(exitCode, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     EXPECT_FALSE(called);
 }

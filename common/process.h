@@ -1,0 +1,43 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "common/win_handle.h"
+
+// Receives one line of a child process's output, without its line end.
+using OutputLineCallback = std::function<void(const std::string&)>;
+
+// How RunProcess starts a program.
+struct ProcessOptions {
+    std::wstring workingFolder;  // the caller's when empty
+    bool hidden = false;         // no console window for a console program
+    bool wait = false;           // return once the program has ended
+    // When set, the program's standard output and standard error go to one
+    // pipe whose lines reach this callback while it runs; RunProcess then
+    // waits for the program to end.
+    OutputLineCallback onOutputLine;
+};
+
+// Owner of a started process and its first thread.
+struct UniqueProcessInformation {
+    UniqueHandleKernel process;
+    UniqueHandleKernel thread;
+};
+
+// Starts commandLine as options say, with the caller's environment. False
+// when it could not be started: code holds the system error code. True
+// otherwise: after a wait code holds the program's exit code; without one
+// code is 0 and started, when given, owns the handles (they are closed
+// otherwise).
+bool RunProcess(const std::wstring& commandLine, const ProcessOptions& options, DWORD& code,
+                UniqueProcessInformation* started = nullptr);
+
+// Starts the program at path shown, its quoted path as the whole command
+// line, with folder as its current directory. Returns the process handle;
+// empty when the program could not be started (*error, when given, then
+// holds the system error code).
+UniqueHandleKernel StartProgramInFolder(const std::wstring& path, const std::wstring& folder,
+                                        DWORD* error = nullptr);

@@ -1,0 +1,188 @@
+#include "publisher/publish.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "common/path.h"
+#include "common/text.h"
+#include "publisher/archive_digest.h"
+#include "publisher/console.h"
+#include "publisher/manifest_file.h"
+#include "publisher/release_tree.h"
+#include "publisher/tree_diff.h"
+#include "publisher/zip_writer.h"
+
+namespace {
+
+int Refuse(const std::wstring& message) {
+    PrintError(L"vantora-publish: " + message);
+    return kPublishFailed;
+}
+
+// The update folder, created when it does not exist yet.
+bool PrepareUpdateFolder(const std::wstring& folder, std::wstring& error) {
+    const DWORD attributes = GetFileAttributesW(folder.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return true;
+    }
+    if (attributes == INVALID_FILE_ATTRIBUTES && CreateDirectoryW(folder.c_str(), nullptr)) {
+        return true;
+    }
+    error = L"Cannot use the update folder " + folder + L".";
+    return false;
+}
+
+// Zips items of the tree at root into archivePath. The archive is written
+// under a temporary name and moved into place only when complete.
+bool WriteArchive(const std::wstring& root, const std::vector<TreeItem>& items,
+                  const std::wstring& archivePath, std::wstring& error) {
+    uint64_t files = 0;
+    uint64_t bytes = 0;
+    for (const TreeItem& item : items) {
+        files += item.folder ? 0 : 1;
+        bytes += item.size;
+    }
+    const std::wstring temporary = archivePath + L".partial";
+    Progress progress(L"Zipped", files, bytes);
+    bool ok = false;
+    {
+        // Closed at the end of this block, so that a failed archive can go.
+        ZipWriter zip;
+        ok = zip.Create(temporary);
+        for (size_t i = 0; ok && i < items.size(); ++i) {
+            const TreeItem& item = items[i];
+            if (item.folder) {
+                ok = zip.AddFolder(EntryName(item), item.written);
+            } else {
+                ok = zip.AddFile(EntryName(item), ItemPath(root, item), item.written,
+                                 [&](uint64_t block) { progress.AddBytes(block); });
+                progress.FileDone();
+            }
+        }
+        ok = ok && zip.Close();
+        if (!ok) {
+            error = zip.error();
+        }
+    }
+    if (ok && !MoveFileExW(temporary.c_str(), archivePath.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        error = L"Cannot move the archive into place as " + archivePath + L" (Win32 error " +
+                std::to_wstring(GetLastError()) + L").";
+        ok = false;
+    }
+    if (!ok) {
+        DeleteFileW(temporary.c_str());
+        return false;
+    }
+    wchar_t seconds[32];
+    _snwprintf(seconds, 31, L"%.1f s", progress.Seconds());
+    seconds[31] = L'\0';
+    PrintLine(L"  Zipped " + std::to_wstring(files) + L" files, " + Megabytes(bytes) + L", in " +
+              seconds + L".");
+    return true;
+}
+
+// Writes the archive of items, then lists it in the manifest. On any
+// failure neither the archive nor the manifest changes.
+int Publish(const std::wstring& root, const std::vector<TreeItem>& items,
+            const std::wstring& updateFolder, const char* list, const std::string& zipName,
+            int64_t stamp, const nlohmann::ordered_json& version, const std::string& latest,
+            ManifestFile& manifest) {
+    const std::wstring archivePath = JoinPath(updateFolder, Utf8ToWide(zipName));
+    if (GetFileAttributesW(archivePath.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return Refuse(archivePath + L" already exists; pick another stamp.");
+    }
+    std::wstring error;
+    if (!WriteArchive(root, items, archivePath, error)) {
+        return Refuse(error);
+    }
+    ArchiveDigest digest;
+    if (!DigestArchive(archivePath, digest)) {
+        DeleteFileW(archivePath.c_str());
+        return Refuse(L"Cannot read back " + archivePath + L".");
+    }
+    nlohmann::ordered_json package;
+    package["version"] = version;
+    package["zip"] = zipName;
+    package["size"] = digest.size;
+    package["crc"] = digest.crc;
+    package["created"] = stamp;
+    package["sha256"] = digest.sha256;
+    manifest.Add(list, package, latest);
+    if (!manifest.Save(error)) {
+        DeleteFileW(archivePath.c_str());
+        return Refuse(error);
+    }
+    PrintLine(L"Published " + Utf8ToWide(zipName) + L" (" + Megabytes(digest.size) + L", sha256 " +
+              Utf8ToWide(digest.sha256) + L"); \"latest\" is now \"" + Utf8ToWide(latest) + L"\".");
+    return kPublishOk;
+}
+
+// Loads the manifest and checks the stamp; a message on failure.
+bool Prepare(const std::wstring& updateFolder, const char* list, int64_t stamp,
+             ManifestFile& manifest, std::wstring& error) {
+    return PrepareUpdateFolder(updateFolder, error) && manifest.Load(updateFolder, error) &&
+           manifest.CheckStamp(list, stamp, error);
+}
+
+}  // namespace
+
+int PublishFull(const FullRequest& request) {
+    ManifestFile manifest;
+    std::wstring error;
+    std::vector<TreeItem> items;
+    if (!ListTree(request.releaseFolder, items, error) ||
+        !Prepare(request.updateFolder, "fulls", request.stamp, manifest, error)) {
+        return Refuse(error);
+    }
+    const std::string version =
+        request.version.empty() ? std::to_string(request.stamp) : request.version;
+    return Publish(request.releaseFolder, items, request.updateFolder, "fulls",
+                   "full_" + std::to_string(request.stamp) + ".zip", request.stamp, version,
+                   version, manifest);
+}
+
+int PublishPatch(const PatchRequest& request) {
+    ManifestFile manifest;
+    std::wstring error;
+    std::vector<TreeItem> oldItems;
+    std::vector<TreeItem> newItems;
+    if (!ListTree(request.oldFolder, oldItems, error) ||
+        !ListTree(request.newFolder, newItems, error) ||
+        !Prepare(request.updateFolder, "patches", request.stamp, manifest, error)) {
+        return Refuse(error);
+    }
+    uint64_t bytes = 0;
+    for (const TreeItem& item : newItems) {
+        bytes += item.size;
+    }
+    Progress progress(L"Compared", 0, bytes);
+    TreeDiff diff;
+    if (!DiffTrees(request.oldFolder, oldItems, request.newFolder, newItems, diff, error,
+                   [&](uint64_t block) { progress.AddBytes(block); })) {
+        return Refuse(error);
+    }
+    if (!diff.removed.empty()) {
+        PrintLine(request.allowRemovals
+                      ? L"Not in the new tree; a patch cannot delete files, so players keep them:"
+                      : L"Not in the new tree; a patch cannot delete files:");
+        for (const std::wstring& relative : diff.removed) {
+            PrintLine(L"  " + relative);
+        }
+        if (!request.allowRemovals) {
+            PrintError(L"vantora-publish: " + std::to_wstring(diff.removed.size()) +
+                       L" file(s) removed; publish a full, or pass --allow-removals to leave "
+                       L"them on players' machines.");
+            return kPublishRemovalsRefused;
+        }
+    }
+    if (diff.changed.empty()) {
+        PrintLine(L"No file was added or changed; nothing was written.");
+        return kPublishOk;
+    }
+    const std::string stamp = std::to_string(request.stamp);
+    return Publish(request.newFolder, diff.changed, request.updateFolder, "patches",
+                   "patch_" + stamp + ".zip", request.stamp, request.stamp, stamp, manifest);
+}

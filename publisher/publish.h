@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Exit codes of vantora-publish.
+constexpr int kPublishOk = 0;
+constexpr int kPublishFailed = 1;  // bad input or a failed check; nothing half written
+constexpr int kPublishUsage = 2;   // the command line is not understood
+constexpr int kPublishRemovalsRefused = 3;
+
+struct FullRequest {
+    std::wstring releaseFolder;
+    std::wstring updateFolder;
+    int64_t stamp = 0;
+    std::string version;  // shown by the launcher; the stamp when empty
+};
+
+struct PatchRequest {
+    std::wstring oldFolder;
+    std::wstring newFolder;
+    std::wstring updateFolder;
+    int64_t stamp = 0;
+    bool allowRemovals = false;
+};
+
+// "full": the whole release tree as "full_<stamp>.zip", listed in "fulls".
+int PublishFull(const FullRequest& request);
+
+// "patch": the files added or changed from the old tree to the new one as
+// "patch_<stamp>.zip", listed in "patches".
+int PublishPatch(const PatchRequest& request);

@@ -1,0 +1,143 @@
+#include "publisher/verify.h"
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "common/path.h"
+#include "common/text.h"
+#include "publisher/archive_digest.h"
+#include "publisher/console.h"
+#include "publisher/manifest_file.h"
+#include "publisher/publish.h"
+#include "updater/archive_plan.h"
+#include "updater/exe_guard.h"
+
+namespace {
+
+// An archive name the launcher can append to the folder's address.
+bool IsPlainFileName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of("/\\:?#%\"<>|*") == std::string::npos;
+}
+
+// The problems of one listed package; empty when it is sound. notes receives
+// what the operator should know even so.
+std::vector<std::wstring> CheckPackage(const std::wstring& folder,
+                                       const nlohmann::ordered_json& listed,
+                                       std::vector<std::wstring>& notes) {
+    std::vector<std::wstring> problems;
+    const std::string zip = listed.value("zip", std::string());
+    if (!IsPlainFileName(zip)) {
+        problems.push_back(L"\"zip\" is not a plain file name");
+        return problems;
+    }
+    const std::wstring path = JoinPath(folder, Utf8ToWide(zip));
+    ArchiveDigest digest;
+    if (!DigestArchive(path, digest)) {
+        problems.push_back(L"the archive is missing or cannot be read");
+        return problems;
+    }
+    if (listed.contains("size") && listed["size"].is_number_integer() &&
+        listed["size"].get<int64_t>() != static_cast<int64_t>(digest.size)) {
+        problems.push_back(L"size is " + std::to_wstring(digest.size) + L", listed " +
+                           std::to_wstring(listed["size"].get<int64_t>()));
+    }
+    const std::string crc = AsciiLower(listed.value("crc", std::string()));
+    if (!crc.empty() && crc != digest.crc) {
+        problems.push_back(L"crc is " + Utf8ToWide(digest.crc) + L", listed " + Utf8ToWide(crc));
+    }
+    const std::string sha256 = AsciiLower(listed.value("sha256", std::string()));
+    if (sha256.empty()) {
+        notes.push_back(L"no sha256: players' downloads are not checked");
+    } else if (sha256 != digest.sha256) {
+        problems.push_back(L"sha256 is " + Utf8ToWide(digest.sha256) + L", listed " +
+                           Utf8ToWide(sha256));
+    }
+
+    // The launcher's own reading of the archive.
+    ArchivePlan plan;
+    if (!plan.Read(path, L"C:\\game", L"C:\\game\\_launcher_self_update", CurrentVariantNames())) {
+        problems.push_back(L"the archive does not open");
+        return problems;
+    }
+    if (plan.unsafeAt >= 0) {
+        const PlannedEntry& entry = plan.entries[static_cast<size_t>(plan.unsafeAt)];
+        problems.push_back(L"entry \"" + Utf8ToWide(entry.stat.name) +
+                           (entry.safety == EntrySafety::kLink
+                                ? L"\" is a link, which the launcher refuses"
+                                : L"\" leaves the game folder, which the launcher refuses"));
+    }
+    if (plan.unreadableAt >= 0) {
+        problems.push_back(L"entry " + std::to_wstring(plan.unreadableAt + 1) + L" cannot be read");
+    }
+    std::wstring ownFiles;
+    for (const PlannedEntry& entry : plan.entries) {
+        if (entry.role != EntryRole::kFolder && IsLauncherManagedArtifact(entry.stat.name)) {
+            ownFiles += (ownFiles.empty() ? L"" : L", ") + Utf8ToWide(entry.stat.name);
+        }
+    }
+    if (!ownFiles.empty()) {
+        notes.push_back(L"launcher files, handled by the launcher itself: " + ownFiles);
+    }
+    return problems;
+}
+
+// Checks every package of list; false when one has a problem.
+bool VerifyList(const std::wstring& folder, const nlohmann::ordered_json& root, const char* list) {
+    if (!root.contains(list) || root[list].is_null()) {
+        return true;
+    }
+    bool ok = true;
+    std::map<int64_t, int> stamps;
+    for (const nlohmann::ordered_json& listed : root[list]) {
+        const int64_t stamp = listed.value("created", int64_t{0});
+        ++stamps[stamp];
+    }
+    const std::wstring kind = std::string(list) == "fulls" ? L"full " : L"patch";
+    for (const nlohmann::ordered_json& listed : root[list]) {
+        const int64_t stamp = listed.value("created", int64_t{0});
+        std::vector<std::wstring> notes;
+        std::vector<std::wstring> problems = CheckPackage(folder, listed, notes);
+        if (stamps[stamp] > 1) {
+            problems.insert(problems.begin(),
+                            L"stamp " + std::to_wstring(stamp) + L" is listed more than once");
+        }
+        if (stamp <= 0) {
+            problems.insert(problems.begin(), L"no stamp (\"created\"): never installed");
+        }
+        std::wstring line = (problems.empty() ? L"OK    " : L"FAIL  ") + kind + L" " +
+                            std::to_wstring(stamp) + L"  " +
+                            Utf8ToWide(listed.value("zip", std::string()));
+        for (const std::wstring& text : problems.empty() ? notes : problems) {
+            line += L"; " + text;
+        }
+        PrintLine(line);
+        ok = ok && problems.empty();
+    }
+    return ok;
+}
+
+}  // namespace
+
+int VerifyUpdateFolder(const std::wstring& updateFolder) {
+    ManifestFile manifest;
+    std::wstring error;
+    const std::wstring path = JoinPath(updateFolder, L"manifest.json");
+    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        PrintLine(L"FAIL  " + path + L" is missing");
+        return kPublishFailed;
+    }
+    if (!manifest.Load(updateFolder, error)) {
+        PrintLine(L"FAIL  " + error);
+        return kPublishFailed;
+    }
+    const nlohmann::ordered_json& root = manifest.json();
+    const bool fulls = VerifyList(updateFolder, root, "fulls");
+    const bool patches = VerifyList(updateFolder, root, "patches");
+    return fulls && patches ? kPublishOk : kPublishFailed;
+}

@@ -1,0 +1,114 @@
+#include "publisher/zip_writer.h"
+
+#include <zip.h>
+// After zip.h, which declares what iowin32.h uses.
+#include <iowin32.h>
+
+#include "common/text.h"
+#include "common/win_handle.h"
+
+namespace {
+
+const DWORD kReadBlock = 1 << 20;
+const uLong kMadeByDos20 = 20;  // host MS-DOS, zip format 2.0
+const uLong kUtf8NamesFlag = 0x800;
+const uLong kAttributeFolder = 0x10;
+const uLong kAttributeArchive = 0x20;
+
+}  // namespace
+
+uint32_t DosDateTimeOf(const FILETIME& written) {
+    SYSTEMTIME utc;
+    SYSTEMTIME local;
+    FILETIME localTime;
+    WORD date = 0;
+    WORD time = 0;
+    if (!FileTimeToSystemTime(&written, &utc) ||
+        !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local) ||
+        !SystemTimeToFileTime(&local, &localTime) ||
+        !FileTimeToDosDateTime(&localTime, &date, &time)) {
+        return (0x21u << 16);  // 1980-01-01 00:00:00
+    }
+    return (static_cast<uint32_t>(date) << 16) | time;
+}
+
+ZipWriter::~ZipWriter() {
+    if (zip_ != nullptr) {
+        zipClose(static_cast<zipFile>(zip_), nullptr);
+    }
+}
+
+bool ZipWriter::Fail(const std::wstring& text) {
+    error_ = text;
+    return false;
+}
+
+bool ZipWriter::Create(const std::wstring& path) {
+    zlib_filefunc64_def functions;
+    fill_win32_filefunc64W(&functions);
+    zip_ = zipOpen2_64(path.c_str(), APPEND_STATUS_CREATE, nullptr, &functions);
+    if (zip_ == nullptr) {
+        return Fail(L"Cannot create " + path + L".");
+    }
+    buffer_.resize(kReadBlock);
+    return true;
+}
+
+bool ZipWriter::OpenEntry(const std::string& name, const FILETIME& written, bool folder,
+                          bool large) {
+    zip_fileinfo info = {};
+    info.dosDate = DosDateTimeOf(written);
+    info.external_fa = folder ? kAttributeFolder : kAttributeArchive;
+    const int result = zipOpenNewFileInZip4_64(
+        static_cast<zipFile>(zip_), name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
+        folder ? 0 : Z_DEFLATED, folder ? 0 : Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, DEF_MEM_LEVEL,
+        Z_DEFAULT_STRATEGY, nullptr, 0, kMadeByDos20, kUtf8NamesFlag, large ? 1 : 0);
+    return result == ZIP_OK || Fail(L"Cannot add " + Utf8ToWide(name) + L" to the archive.");
+}
+
+bool ZipWriter::AddFolder(const std::string& name, const FILETIME& written) {
+    if (!OpenEntry(name, written, true, false)) {
+        return false;
+    }
+    return zipCloseFileInZip(static_cast<zipFile>(zip_)) == ZIP_OK ||
+           Fail(L"Cannot add " + Utf8ToWide(name) + L" to the archive.");
+}
+
+bool ZipWriter::AddFile(const std::string& name, const std::wstring& source,
+                        const FILETIME& written, const std::function<void(uint64_t)>& onBytes) {
+    UniqueFile file(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    LARGE_INTEGER size = {};
+    if (!file || !GetFileSizeEx(file.get(), &size)) {
+        return Fail(L"Cannot read " + source + L" (Win32 error " + std::to_wstring(GetLastError()) +
+                    L").");
+    }
+    // ZIP64 fields for an entry that may pass 4 GiB, compressed or not.
+    if (!OpenEntry(name, written, false, size.QuadPart >= 0xFFFF0000LL)) {
+        return false;
+    }
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file.get(), buffer_.data(), kReadBlock, &read, nullptr)) {
+            return Fail(L"Cannot read " + source + L" (Win32 error " +
+                        std::to_wstring(GetLastError()) + L").");
+        }
+        if (read == 0) {
+            break;
+        }
+        if (zipWriteInFileInZip(static_cast<zipFile>(zip_), buffer_.data(), read) != ZIP_OK) {
+            return Fail(L"Cannot write the archive (disk full?).");
+        }
+        if (onBytes) {
+            onBytes(read);
+        }
+    }
+    return zipCloseFileInZip(static_cast<zipFile>(zip_)) == ZIP_OK ||
+           Fail(L"Cannot write the archive (disk full?).");
+}
+
+bool ZipWriter::Close() {
+    zipFile zip = static_cast<zipFile>(zip_);
+    zip_ = nullptr;
+    return zipClose(zip, nullptr) == ZIP_OK || Fail(L"Cannot finish the archive (disk full?).");
+}

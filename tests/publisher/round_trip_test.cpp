@@ -1,0 +1,224 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/command_line.h"
+#include "common/process.h"
+#include "common/text.h"
+#include "tests/selfupdate/installation.h"
+#include "tests/support/diary_lines.h"
+#include "tests/support/http_test_server.h"
+#include "tests/support/temp_folder.h"
+#include "updater/updater.h"
+
+namespace {
+
+using Tree = std::map<std::wstring, std::string>;
+
+// Release trees with nested folders, a name with a blank, a non-ASCII name
+// and an empty file.
+const Tree kRelease100 = {
+    {L"data\\a.dat", std::string(70000, 'a') + "end"},
+    {L"data\\deep\\er\\b.dat", "b100"},
+    {L"with blank.txt", "blank 100"},
+    {L"na\u00EFve \u00FCn\u00EFcode.txt", "\xC3\xA9t\xC3\xA9"},
+    {L"empty.dat", ""},
+};
+
+Tree With(Tree tree, const Tree& changes) {
+    for (const auto& change : changes) {
+        tree[change.first] = change.second;
+    }
+    return tree;
+}
+
+const Tree kRelease110 = With(kRelease100, {{L"data\\a.dat", "a110"}, {L"data\\new\\c.dat", "c"}});
+const Tree kRelease120 =
+    With(kRelease110, {{L"with blank.txt", "blank 120"}, {L"\u00FCber\\d.dat", "d"}});
+
+class PublisherRoundTrip : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(server_.Start()); }
+
+    std::wstring Folder(const std::wstring& name) const { return work_.Child(name); }
+
+    void MakeTree(const std::wstring& name, const Tree& tree) const {
+        for (const auto& file : tree) {
+            const std::wstring path = Folder(name + L"\\" + file.first);
+            for (size_t slash = path.find(L'\\', work_.path().size() + 1);
+                 slash != std::wstring::npos; slash = path.find(L'\\', slash + 1)) {
+                CreateDirectoryW(path.substr(0, slash).c_str(), nullptr);
+            }
+            ASSERT_TRUE(WriteBytes(path, file.second));
+        }
+    }
+
+    // Runs the publisher with arguments; output_ receives what it printed.
+    int Publish(const std::vector<std::wstring>& arguments) {
+        std::wstring commandLine = QuoteArgument(VANTORA_PUBLISHER_PATH);
+        for (const std::wstring& argument : arguments) {
+            commandLine += L" " + QuoteArgument(argument);
+        }
+        ProcessOptions options;
+        options.hidden = true;
+        options.onOutputLine = [this](const std::string& line) { output_ += line + "\n"; };
+        output_.clear();
+        DWORD exitCode = 0;
+        EXPECT_TRUE(RunProcess(commandLine, options, exitCode));
+        return static_cast<int>(exitCode);
+    }
+
+    // Serves every file of the update folder and runs an update in game.
+    bool Update(const std::wstring& game) {
+        WIN32_FIND_DATAW data;
+        HANDLE find = FindFirstFileW((Folder(L"site") + L"\\*").c_str(), &data);
+        EXPECT_NE(find, INVALID_HANDLE_VALUE);
+        do {
+            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                server_.SetResponse(
+                    "/ClientUpdates/" + WideToUtf8(data.cFileName),
+                    ScriptedResponse::Ok(ReadBytes(Folder(L"site\\") + data.cFileName)));
+            }
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+        CreateDirectoryW(game.c_str(), nullptr);
+        ScopedCurrentDirectory inside(game);
+        Updater updater;
+        std::wostringstream console;
+        updater.console = &console;
+        updater.baseUrl = server_.BaseUrl() + L"/ClientUpdates/";
+        updater.runsUnderWine = [] { return true; };
+        return updater.Run();
+    }
+
+    // The game folder without the files the update itself keeps there.
+    static Tree GameFiles(const std::wstring& game) {
+        Tree tree = TestInstallation::Snapshot(game);
+        for (const wchar_t* own : {L"version.txt", L"manifest.json", L"full.zip", L"patch.zip"}) {
+            tree.erase(own);
+        }
+        for (auto it = tree.begin(); it != tree.end();) {
+            it = it->second == "<folder>" ? tree.erase(it) : std::next(it);
+        }
+        return tree;
+    }
+
+    TempFolder work_{L" publish \u00E9"};
+    TestHttpServer server_;
+    std::string output_;
+};
+
+}  // namespace
+
+TEST_F(PublisherRoundTrip, AFullAndTwoPatchesBringAnEmptyFolderToTheLastRelease) {
+    MakeTree(L"r100", kRelease100);
+    MakeTree(L"r110", kRelease110);
+    MakeTree(L"r120", kRelease120);
+    const std::wstring site = Folder(L"site");
+    ASSERT_EQ(Publish({L"full", Folder(L"r100"), site, L"--stamp", L"100", L"--version", L"1.0"}),
+              0)
+        << output_;
+    ASSERT_EQ(Publish({L"patch", Folder(L"r100"), Folder(L"r110"), site, L"--stamp", L"110"}), 0)
+        << output_;
+    ASSERT_EQ(Publish({L"patch", Folder(L"r110"), Folder(L"r120"), site, L"--stamp", L"120"}), 0)
+        << output_;
+    ASSERT_EQ(Publish({L"verify", site}), 0) << output_;
+    EXPECT_EQ(output_,
+              "OK    full  100  full_100.zip\n"
+              "OK    patch 110  patch_110.zip\n"
+              "OK    patch 120  patch_120.zip\n");
+
+    UpdateManifest manifest;
+    ASSERT_TRUE(ParseManifestText(ReadBytes(site + L"\\manifest.json"), manifest));
+    EXPECT_EQ(manifest.latest, "120");
+    ASSERT_EQ(manifest.fulls.size(), 1u);
+    EXPECT_EQ(manifest.fulls[0].version, "1.0");
+    ASSERT_EQ(manifest.patches.size(), 2u);
+    EXPECT_EQ(manifest.patches[1].version, "120");
+    EXPECT_EQ(manifest.patches[1].sha256.size(), 64u);
+    // A patch carries only what changed.
+    const std::string patch110 = ReadBytes(site + L"\\patch_110.zip");
+    EXPECT_NE(patch110.find("data/new/c.dat"), std::string::npos);
+    EXPECT_EQ(patch110.find("with blank.txt"), std::string::npos);
+
+    const std::wstring game = Folder(L"game");
+    ASSERT_TRUE(Update(game)) << ::testing::PrintToString(DiaryLines(game));
+    EXPECT_EQ(GameFiles(game), kRelease120);
+    EXPECT_EQ(ReadBytes(game + L"\\version.txt"), "120");
+}
+
+TEST_F(PublisherRoundTrip, ATamperedArchiveIsNamedByVerifyAndRefusedByTheLauncher) {
+    MakeTree(L"r100", kRelease100);
+    const std::wstring site = Folder(L"site");
+    ASSERT_EQ(Publish({L"full", Folder(L"r100"), site, L"--stamp", L"100"}), 0) << output_;
+    std::string archive = ReadBytes(site + L"\\full_100.zip");
+    archive[archive.size() / 2] ^= 0x55;
+    ASSERT_TRUE(WriteBytes(site + L"\\full_100.zip", archive));
+
+    EXPECT_EQ(Publish({L"verify", site}), 1);
+    EXPECT_EQ(output_.compare(0, 34, "FAIL  full  100  full_100.zip; crc"), 0) << output_;
+    EXPECT_NE(output_.find("; sha256 is "), std::string::npos) << output_;
+
+    const std::wstring game = Folder(L"game");
+    EXPECT_FALSE(Update(game));
+    UpdateManifest manifest;
+    ASSERT_TRUE(ParseManifestText(ReadBytes(site + L"\\manifest.json"), manifest));
+    const std::string expected =
+        "Download hash mismatch. Expected=" + manifest.fulls[0].sha256 + " Actual=";
+    const auto diary = DiaryLines(game);
+    ASSERT_FALSE(diary.empty());
+    EXPECT_EQ(diary.back().compare(0, expected.size(), expected), 0) << diary.back();
+    EXPECT_FALSE(FileExists(game + L"\\version.txt"));
+    EXPECT_FALSE(FileExists(game + L"\\full.zip"));
+    EXPECT_EQ(GameFiles(game), Tree());
+}
+
+TEST_F(PublisherRoundTrip, RemovalsAndBadInputChangeNothing) {
+    MakeTree(L"r100", kRelease100);
+    Tree changed = With(kRelease100, {{L"data\\a.dat", "a110"}});
+    changed.erase(L"with blank.txt");
+    MakeTree(L"r110", changed);
+    const std::wstring site = Folder(L"site");
+    ASSERT_EQ(Publish({L"full", Folder(L"r100"), site, L"--stamp", L"100"}), 0) << output_;
+    const std::string manifest = ReadBytes(site + L"\\manifest.json");
+
+    const struct {
+        std::vector<std::wstring> arguments;
+        int exitCode;
+        const char* says;
+    } refused[] = {
+        {{L"patch", Folder(L"r100"), Folder(L"r110"), site, L"--stamp", L"110"},
+         3,
+         "  with blank.txt\n"},
+        {{L"patch", Folder(L"r100"), Folder(L"r100"), site, L"--stamp", L"110"},
+         0,
+         "nothing was written"},
+        {{L"full", Folder(L"r100"), site, L"--stamp", L"100"}, 1, nullptr},  // not above 100
+        {{L"full", Folder(L"r100"), site, L"--stamp", L"12a"}, 2, nullptr},
+        {{L"full", Folder(L"missing"), site, L"--stamp", L"200"}, 1, nullptr},
+    };
+    for (const auto& c : refused) {
+        EXPECT_EQ(Publish(c.arguments), c.exitCode) << WideToUtf8(c.arguments[1]) << output_;
+        if (c.says != nullptr) {
+            EXPECT_NE(output_.find(c.says), std::string::npos) << output_;
+        }
+        EXPECT_EQ(ReadBytes(site + L"\\manifest.json"), manifest);
+        EXPECT_FALSE(FileExists(site + L"\\patch_110.zip"));
+        EXPECT_FALSE(FileExists(site + L"\\full_200.zip"));
+    }
+    ASSERT_TRUE(WriteBytes(site + L"\\manifest.json", "{\"fulls\": 3}"));
+    EXPECT_EQ(Publish({L"full", Folder(L"r100"), site, L"--stamp", L"200"}), 1);
+    EXPECT_EQ(ReadBytes(site + L"\\manifest.json"), "{\"fulls\": 3}");
+    ASSERT_TRUE(WriteBytes(site + L"\\manifest.json", manifest));
+
+    // Allowed, the removal is still listed and the rest published.
+    EXPECT_EQ(Publish({L"patch", Folder(L"r100"), Folder(L"r110"), site, L"--stamp", L"110",
+                       L"--allow-removals"}),
+              0);
+    EXPECT_NE(output_.find("  with blank.txt\n"), std::string::npos) << output_;
+    EXPECT_TRUE(FileExists(site + L"\\patch_110.zip"));
+}
