@@ -1,5 +1,6 @@
 #include "common/process.h"
 
+#include <utility>
 #include <vector>
 
 #include "common/command_line.h"
@@ -107,4 +108,13 @@ UniqueHandleKernel StartProgramInFolder(const std::wstring& path, const std::wst
         *error = code;
     }
     return std::move(started.process);
+}
+
+ProcessOptions HiddenIn(const std::wstring& folder, OutputLineCallback onLine) {
+    ProcessOptions options;
+    options.workingFolder = folder;
+    options.hidden = true;
+    options.wait = true;
+    options.onOutputLine = std::move(onLine);
+    return options;
 }

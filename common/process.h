@@ -21,6 +21,10 @@ struct ProcessOptions {
     OutputLineCallback onOutputLine;
 };
 
+// A program that runs without a console window in folder (the caller's when
+// empty) while the caller waits; onLine, when set, receives its output.
+ProcessOptions HiddenIn(const std::wstring& folder, OutputLineCallback onLine = nullptr);
+
 // Owner of a started process and its first thread.
 struct UniqueProcessInformation {
     UniqueHandleKernel process;

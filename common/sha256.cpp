@@ -1,8 +1,13 @@
 #include "common/sha256.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
 const ULONG kDigestBytes = 32;
+const size_t kBackgroundBlocks = 4;
+const size_t kBackgroundBlockBytes = 1 << 20;
 
 bool IsHexDigit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
@@ -57,6 +62,71 @@ std::string Sha256::FinishHex() {
         hex += kDigits[byte & 15];
     }
     return hex;
+}
+
+BackgroundSha256::BackgroundSha256()
+    : blocks_(kBackgroundBlocks, std::vector<char>(kBackgroundBlockBytes)),
+      lengths_(kBackgroundBlocks, 0),
+      thread_([this] { Work(); }) {}
+
+BackgroundSha256::~BackgroundSha256() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        finishing_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+}
+
+void BackgroundSha256::HandOver() {
+    ++queued_;
+    filling_ = (filling_ + 1) % kBackgroundBlocks;
+    lengths_[filling_] = 0;
+    changed_.notify_all();
+}
+
+void BackgroundSha256::Update(const void* data, size_t size) {
+    const char* bytes = static_cast<const char*>(data);
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (size > 0) {
+        const size_t piece = std::min(size, kBackgroundBlockBytes - lengths_[filling_]);
+        std::memcpy(blocks_[filling_].data() + lengths_[filling_], bytes, piece);
+        lengths_[filling_] += piece;
+        bytes += piece;
+        size -= piece;
+        if (lengths_[filling_] == kBackgroundBlockBytes) {
+            // The block being filled is never one the helper reads.
+            changed_.wait(lock, [this] { return queued_ + 1 < kBackgroundBlocks; });
+            HandOver();
+        }
+    }
+}
+
+std::string BackgroundSha256::FinishHex() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return queued_ + 1 < kBackgroundBlocks; });
+    if (lengths_[filling_] > 0) {
+        HandOver();
+    }
+    changed_.wait(lock, [this] { return queued_ == 0; });
+    return hash_.FinishHex();
+}
+
+void BackgroundSha256::Work() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return finishing_ || queued_ > 0; });
+        if (queued_ == 0) {
+            return;
+        }
+        const size_t block = next_;
+        lock.unlock();
+        hash_.Update(blocks_[block].data(), lengths_[block]);
+        lock.lock();
+        next_ = (next_ + 1) % kBackgroundBlocks;
+        --queued_;
+        changed_.notify_all();
+    }
 }
 
 bool IsSha256Hex(const std::string& text) {

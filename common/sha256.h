@@ -3,8 +3,12 @@
 #include <windows.h>
 #include <bcrypt.h>
 
+#include <condition_variable>
 #include <cstddef>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 // SHA-256 with the system's own implementation (CNG), fed piece by piece so
 // that a file of any size is hashed as it streams past.
@@ -28,6 +32,38 @@ class Sha256 {
     BCRYPT_ALG_HANDLE algorithm_ = nullptr;
     BCRYPT_HASH_HANDLE hash_ = nullptr;
     bool failed_ = false;
+};
+
+// SHA-256 computed on a helper thread while the caller goes on: Update
+// copies the data into one of a few fixed blocks and returns at once, unless
+// every block is still waiting to be hashed. Memory stays at those blocks
+// whatever the amount of data.
+class BackgroundSha256 {
+  public:
+    BackgroundSha256();
+    ~BackgroundSha256();
+    BackgroundSha256(const BackgroundSha256&) = delete;
+    BackgroundSha256& operator=(const BackgroundSha256&) = delete;
+
+    void Update(const void* data, size_t size);
+
+    // Waits for the data handed over so far, then as Sha256::FinishHex.
+    std::string FinishHex();
+
+  private:
+    void HandOver();  // queues the block being filled; the mutex is held
+    void Work();
+
+    Sha256 hash_;
+    std::vector<std::vector<char>> blocks_;
+    std::vector<size_t> lengths_;
+    size_t filling_ = 0;  // the block Update writes to
+    size_t queued_ = 0;   // blocks handed over and not yet hashed
+    size_t next_ = 0;     // the block the helper hashes next
+    bool finishing_ = false;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::thread thread_;
 };
 
 // True for 64 hex digits of either case: the form a SHA-256 digest is

@@ -21,7 +21,7 @@ bool DigestArchive(const std::wstring& path, ArchiveDigest& digest) {
     if (!file) {
         return false;
     }
-    Sha256 sha256;
+    BackgroundSha256 sha256;  // beside the CRC and the reads
     uLong crc = crc32(0, nullptr, 0);
     uint64_t size = 0;
     std::vector<char> block(kReadBlock);

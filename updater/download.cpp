@@ -87,10 +87,11 @@ bool Updater::DownloadFile(const std::wstring& url, const std::wstring& targetPa
     const bool hasLength = QueryContentLength(http.request.get(), expected);
     const bool reportProgress = hasLength && expected != 0;
 
-    // The body is hashed as it arrives, so that the check costs no second read.
-    std::unique_ptr<Sha256> hash;
+    // The body is hashed as it arrives, on a helper thread, so that the
+    // check costs neither a second read nor time between network reads.
+    std::unique_ptr<BackgroundSha256> hash;
     if (!expectedSha256.empty()) {
-        hash.reset(new Sha256());
+        hash.reset(new BackgroundSha256());
     }
     uint64_t received = 0;
     std::vector<char> buffer;  // grows to the largest read, once

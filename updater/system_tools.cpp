@@ -41,17 +41,6 @@ std::wstring QueriedFolder(const wchar_t* buffer, UINT length) {
     return length > 0 && length < MAX_PATH ? std::wstring(buffer, length) : std::wstring();
 }
 
-// A system tool runs without a console window in folder, and the caller
-// waits for it; onLine, when set, receives its output.
-ProcessOptions HiddenIn(const std::wstring& folder, OutputLineCallback onLine = nullptr) {
-    ProcessOptions options;
-    options.workingFolder = folder;
-    options.hidden = true;
-    options.wait = true;
-    options.onOutputLine = std::move(onLine);
-    return options;
-}
-
 }  // namespace
 
 SystemTools FindSystemTools(const std::wstring& systemFolder,

@@ -11,15 +11,6 @@
 
 namespace {
 
-ProcessOptions Hidden(const std::wstring& folder, OutputLineCallback onLine = nullptr) {
-    ProcessOptions options;
-    options.workingFolder = folder;
-    options.hidden = true;
-    options.wait = true;
-    options.onOutputLine = std::move(onLine);
-    return options;
-}
-
 class ProcessRunnersTest : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(InstallStandIn(folder_.path(), L"tool.exe")); }
@@ -31,7 +22,7 @@ class ProcessRunnersTest : public ::testing::Test {
         exitCode = 1;
         return RunProcess(
             Command(),
-            Hidden(workingFolder, [&](const std::string& line) { lines.push_back(line); }),
+            HiddenIn(workingFolder, [&](const std::string& line) { lines.push_back(line); }),
             exitCode);
     }
 
@@ -85,20 +76,20 @@ TEST_F(ProcessRunnersTest, ReportExitCodesAndRunInTheWorkingFolder) {
     EXPECT_EQ(lines[0], WideToUtf8(work.path()));
 
     exitCode = 1;
-    ASSERT_TRUE(RunProcess(Command(), Hidden(work.path()), exitCode));
+    ASSERT_TRUE(RunProcess(Command(), HiddenIn(work.path()), exitCode));
     EXPECT_EQ(exitCode, 7u);
 }
 
 TEST_F(ProcessRunnersTest, ProgramThatCannotStartGivesTheSystemError) {
     const std::wstring missing = L"\"" + folder_.Child(L"no-such-tool.exe") + L"\" -x";
     DWORD exitCode = 1;
-    EXPECT_FALSE(RunProcess(missing, Hidden(L""), exitCode));
+    EXPECT_FALSE(RunProcess(missing, HiddenIn(L""), exitCode));
     EXPECT_EQ(exitCode, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 
     exitCode = 1;
     bool called = false;
     EXPECT_FALSE(
-        RunProcess(missing, Hidden(L"", [&](const std::string&) { called = true; }), exitCode));
+        RunProcess(missing, HiddenIn(L"", [&](const std::string&) { called = true; }), exitCode));
     EXPECT_EQ(exitCode, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     EXPECT_FALSE(called);
 }

@@ -63,12 +63,11 @@ class PublisherRoundTrip : public ::testing::Test {
         for (const std::wstring& argument : arguments) {
             commandLine += L" " + QuoteArgument(argument);
         }
-        ProcessOptions options;
-        options.hidden = true;
-        options.onOutputLine = [this](const std::string& line) { output_ += line + "\n"; };
         output_.clear();
         DWORD exitCode = 0;
-        EXPECT_TRUE(RunProcess(commandLine, options, exitCode));
+        EXPECT_TRUE(RunProcess(
+            commandLine, HiddenIn(L"", [this](const std::string& line) { output_ += line + "\n"; }),
+            exitCode));
         return static_cast<int>(exitCode);
     }
 

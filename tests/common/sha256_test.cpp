@@ -1,0 +1,30 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "common/sha256.h"
+
+TEST(Sha256, TheHelperThreadHashesWhatOneThreadHashes) {
+    const std::string abc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+    Sha256 plain;
+    plain.Update("abc", 3);
+    EXPECT_EQ(plain.FinishHex(), abc);
+    BackgroundSha256 short_;
+    short_.Update("abc", 3);
+    EXPECT_EQ(short_.FinishHex(), abc);
+
+    // More than every block of the helper holds, in pieces that straddle
+    // the blocks' ends.
+    std::string data(11 * 1000 * 1000 + 7, '\0');
+    for (size_t i = 0; i < data.size(); ++i) {
+        data[i] = static_cast<char>(i * 131 + (i >> 12));
+    }
+    Sha256 one;
+    one.Update(data.data(), data.size());
+    BackgroundSha256 background;
+    for (size_t at = 0, piece = 1; at < data.size(); at += piece, piece = piece * 3 + 1) {
+        background.Update(data.data() + at, std::min(piece, data.size() - at));
+    }
+    EXPECT_EQ(background.FinishHex(), one.FinishHex());
+}
