@@ -63,7 +63,8 @@ function(vantora_add_gtest target)
     endif()
     gtest_discover_tests(${target}
         DISCOVERY_MODE PRE_TEST
-        DISCOVERY_TIMEOUT 120
+        # The first run of a new Wine prefix sets it up, which takes minutes.
+        DISCOVERY_TIMEOUT 600
         PROPERTIES
             FIXTURES_REQUIRED test_display
             PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] 1 test\\."
