@@ -208,8 +208,10 @@ box_open() {
     [ -n "$(message_box "$1")" ]
 }
 
+# A search that meets a window being destroyed can end early and find
+# nothing, so a box counts as closed only when two searches miss it.
 box_closed() {
-    [ -z "$(message_box "$1")" ]
+    [ -z "$(message_box "$1")" ] && sleep 0.3 && [ -z "$(message_box "$1")" ]
 }
 
 # answer_box CAPTION BUTTON: waits for the box and clicks its button OK, Yes
@@ -232,7 +234,10 @@ answer_box() {
     fi
     for attempt in 1 2 3 4 5; do
         id="$(message_box "$1")"
-        [ -n "$id" ] || return 0
+        if [ -z "$id" ]; then
+            box_closed "$1" && return 0
+            continue
+        fi
         eval "$(xdotool getwindowgeometry --shell "$id" | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
         x=$((X + WIDTH / 2 + offset))
         y=$((Y + HEIGHT - 23))
