@@ -8,55 +8,13 @@
 #include <cstring>
 
 #include "app/launcher_ui.h"
+#include "ui/dib_buffer.h"
 #include "ui/element.h"
 
 namespace {
 
 constexpr Gdiplus::ARGB kFallbackBackground = 0xFF0F0F0F;
 constexpr Gdiplus::ARGB kPanelFill = 0xB4000000;
-
-// A 32-bit top-down DIB section in a memory DC.
-class DibBuffer {
-  public:
-    DibBuffer(HDC target, int width, int height) : dc_(CreateCompatibleDC(target)) {
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        if (dc_ != nullptr) {
-            bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
-        }
-        if (bitmap_ == nullptr) {
-            bits_ = nullptr;
-            return;
-        }
-        old_ = SelectObject(dc_, bitmap_);
-    }
-    ~DibBuffer() {
-        if (old_ != nullptr) {
-            SelectObject(dc_, old_);
-        }
-        if (bitmap_ != nullptr) {
-            DeleteObject(bitmap_);
-        }
-        if (dc_ != nullptr) {
-            DeleteDC(dc_);
-        }
-    }
-    DibBuffer(const DibBuffer&) = delete;
-    DibBuffer& operator=(const DibBuffer&) = delete;
-
-    HDC dc() const { return dc_; }
-    void* bits() const { return bits_; }
-
-  private:
-    HDC dc_;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ old_ = nullptr;
-    void* bits_ = nullptr;
-};
 
 // A GDI+ bitmap that draws into pixels it does not own.
 Gdiplus::Bitmap Over(void* pixels, int width, int height) {

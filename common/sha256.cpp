@@ -119,11 +119,11 @@ void BackgroundSha256::Work() {
         if (queued_ == 0) {
             return;
         }
-        const size_t block = next_;
+        // The oldest block handed over.
+        const size_t block = (filling_ + kBackgroundBlocks - queued_) % kBackgroundBlocks;
         lock.unlock();
         hash_.Update(blocks_[block].data(), lengths_[block]);
         lock.lock();
-        next_ = (next_ + 1) % kBackgroundBlocks;
         --queued_;
         changed_.notify_all();
     }

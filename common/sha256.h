@@ -59,7 +59,6 @@ class BackgroundSha256 {
     std::vector<size_t> lengths_;
     size_t filling_ = 0;  // the block Update writes to
     size_t queued_ = 0;   // blocks handed over and not yet hashed
-    size_t next_ = 0;     // the block the helper hashes next
     bool finishing_ = false;
     std::mutex mutex_;
     std::condition_variable changed_;

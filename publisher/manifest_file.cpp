@@ -4,6 +4,7 @@
 
 #include "common/path.h"
 #include "common/win_handle.h"
+#include "updater/file_replace.h"
 
 namespace {
 
@@ -67,28 +68,9 @@ void ManifestFile::Add(const char* list, const nlohmann::ordered_json& package,
 }
 
 bool ManifestFile::Save(std::wstring& error) const {
-    const std::string text = root_.dump(2) + "\n";
-    const std::wstring temporary = path_ + L".partial";
-    {
-        UniqueFile file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-        DWORD written = 0;
-        if (!file ||
-            !WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written,
-                       nullptr) ||
-            written != text.size() || !FlushFileBuffers(file.get())) {
-            error = L"Cannot write " + temporary + L" (Win32 error " +
-                    std::to_wstring(GetLastError()) + L").";
-            file.reset();
-            DeleteFileW(temporary.c_str());
-            return false;
-        }
-    }
-    if (!MoveFileExW(temporary.c_str(), path_.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        error = L"Cannot replace " + path_ + L" (Win32 error " + std::to_wstring(GetLastError()) +
-                L").";
-        DeleteFileW(temporary.c_str());
+    DWORD code = ERROR_SUCCESS;
+    if (!ReplaceFileContents(path_, root_.dump(2) + "\n", code)) {
+        error = L"Cannot write " + path_ + L" (Win32 error " + std::to_wstring(code) + L").";
         return false;
     }
     return true;

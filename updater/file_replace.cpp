@@ -179,3 +179,23 @@ bool CopyIntoExistingFile(const std::wstring& source, const std::wstring& target
     error = ERROR_SUCCESS;
     return true;
 }
+
+bool ReplaceFileContents(const std::wstring& path, const std::string& text, DWORD& error) {
+    std::wstring tempPath;
+    UniqueFile file = CreateTempFileBeside(path, tempPath);
+    if (!file) {
+        error = GetLastError();
+        return false;
+    }
+    DWORD written = 0;
+    const bool complete =
+        WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+        written == text.size() && FlushFileBuffers(file.get());
+    error = complete ? ERROR_SUCCESS : GetLastError();
+    file.reset();
+    if (complete && MoveOverTarget(tempPath, path, error)) {
+        return true;
+    }
+    DeleteFileW(tempPath.c_str());
+    return false;
+}

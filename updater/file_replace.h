@@ -27,6 +27,12 @@ void RemoveLeftoverScratchFiles(const std::wstring& folder, const std::wstring& 
 // when the target could not be replaced; `error` holds the last system error.
 bool MoveOverTarget(const std::wstring& source, const std::wstring& target, DWORD& error);
 
+// Writes text into a scratch file beside path (see CreateTempFileBeside),
+// flushes it and moves it over path, so that path holds either its old bytes
+// or all of text, never a part. False on failure, with error holding the
+// system error; the scratch file is then gone.
+bool ReplaceFileContents(const std::wstring& path, const std::string& text, DWORD& error);
+
 // Writes the bytes of `source` into the existing file `target` in place,
 // keeping the target's identity (for a target that may be written but not
 // replaced). The target ends up with exactly the source's bytes and the given

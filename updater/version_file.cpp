@@ -2,7 +2,6 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "common/win_handle.h"
 #include "updater/file_replace.h"
 #include "updater/updater.h"
 
@@ -64,22 +63,8 @@ bool WriteVersionFile(const std::string& text) {
     // stamp behind (which would make every archive due again).
     const std::wstring path = kVersionFilePath;
     RemoveLeftoverScratchFiles(L".", path);
-    std::wstring tempPath;
-    UniqueFile file = CreateTempFileBeside(path, tempPath);
-    if (!file) {
-        return false;
-    }
-    DWORD written = 0;
-    const bool complete =
-        WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-        written == text.size() && FlushFileBuffers(file.get());
-    file.reset();
     DWORD error = ERROR_SUCCESS;
-    if (complete && MoveOverTarget(tempPath, path, error)) {
-        return true;
-    }
-    DeleteFileW(tempPath.c_str());
-    return false;
+    return ReplaceFileContents(path, text, error);
 }
 
 int64_t ParseVersionNumber(const std::string& text) {

@@ -12,6 +12,7 @@
 #include "tests/support/temp_folder.h"
 #include "tests/ui/canvas.h"
 #include "ui/button.h"
+#include "ui/dib_buffer.h"
 #include "ui/gdiplus_session.h"
 #include "ui/icon_button.h"
 #include "ui/label.h"
@@ -140,30 +141,16 @@ std::vector<PatchNoteBlock> SampleNotes() {
 // into a 1280 x 720 bitmap.
 class PaintedWindow {
   public:
-    explicit PaintedWindow(LauncherUI& launcher) {
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = kWidth;
-        info.bmiHeader.biHeight = -kHeight;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        memory_ = CreateCompatibleDC(nullptr);
-        bitmap_ = CreateDIBSection(memory_, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
-        old_ = SelectObject(memory_, bitmap_);
-        PaintLauncher(launcher, memory_, kWidth, kHeight);
+    explicit PaintedWindow(LauncherUI& launcher) : buffer_(nullptr, kWidth, kHeight) {
+        PaintLauncher(launcher, buffer_.dc(), kWidth, kHeight);
         GdiFlush();
-    }
-    ~PaintedWindow() {
-        SelectObject(memory_, old_);
-        DeleteObject(bitmap_);
-        DeleteDC(memory_);
     }
     PaintedWindow(const PaintedWindow&) = delete;
     PaintedWindow& operator=(const PaintedWindow&) = delete;
 
     // 0xRRGGBB
     uint32_t Pixel(int x, int y) const {
-        return static_cast<const uint32_t*>(bits_)[y * kWidth + x] & 0xFFFFFF;
+        return static_cast<const uint32_t*>(buffer_.bits())[y * kWidth + x] & 0xFFFFFF;
     }
     int CountNear(const RECT& rect, uint32_t colour, int tolerance) const {
         int count = 0;
@@ -176,17 +163,14 @@ class PaintedWindow {
     }
     bool Save(const std::wstring& path) const {
         Gdiplus::Bitmap image(kWidth, kHeight, kWidth * 4, PixelFormat32bppRGB,
-                              static_cast<BYTE*>(bits_));
+                              static_cast<BYTE*>(buffer_.bits()));
         return SavePng(image, path);
     }
 
   private:
     static constexpr int kWidth = 1280;
     static constexpr int kHeight = 720;
-    HDC memory_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ old_ = nullptr;
-    void* bits_ = nullptr;
+    DibBuffer buffer_;
 };
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "common/text.h"
 #include "tests/selfupdate/installation.h"
 #include "tests/support/diary_lines.h"
+#include "tests/support/wait.h"
 #include "updater/variant_names.h"
 
 // The real self-updater program of this build against a temporary
@@ -43,15 +44,16 @@ class SelfUpdaterProgram : public ::testing::Test {
         return launcher;
     }
 
-    // Runs the self-updater with the arguments the launcher passes.
-    DWORD RunSelfUpdater(DWORD launcherId) {
+    // Starts the self-updater with the arguments the launcher passes.
+    std::unique_ptr<ChildProcess> StartSelfUpdater(DWORD launcherId) {
         const std::wstring arguments = std::to_wstring(launcherId) + L" \"" + install_.staging() +
                                        L"\" \"" + install_.folder() + L"\" \"" + Launcher() + L"\"";
-        ChildProcess updater(install_.Path(CurrentVariantNames().selfUpdaterProgram), arguments,
-                             install_.folder());
-        EXPECT_TRUE(updater.started());
-        return updater.Wait(120000);
+        auto updater = std::make_unique<ChildProcess>(
+            install_.Path(CurrentVariantNames().selfUpdaterProgram), arguments, install_.folder());
+        EXPECT_TRUE(updater->started());
+        return updater;
     }
+    DWORD RunSelfUpdater(DWORD launcherId) { return StartSelfUpdater(launcherId)->Wait(120000); }
 
     std::vector<std::string> StandInRecord(size_t lines, DWORD milliseconds) const {
         return WaitForLines(install_.Path(L"standin-starts.txt"), lines, milliseconds);
@@ -175,20 +177,17 @@ TEST_F(SelfUpdaterProgram, ARollbackThatCannotPutAFileBackSaysSoAndKeepsTheOldFi
     HeldFile locked(install_.Path(L"zz\\locked.dat"));
     ASSERT_TRUE(locked.held());
     const std::wstring client = install_.Path(L"data\\client.dat");
-    const std::wstring arguments = std::to_wstring(launcher->id()) + L" \"" + install_.staging() +
-                                   L"\" \"" + install_.folder() + L"\" \"" + Launcher() + L"\"";
-    ChildProcess updater(install_.Path(CurrentVariantNames().selfUpdaterProgram), arguments,
-                         install_.folder());
-    ASSERT_TRUE(updater.started());
+    auto updater = StartSelfUpdater(launcher->id());
     std::unique_ptr<HeldFile> newClient;
-    for (int i = 0; i < 1000 && !(newClient && newClient->held()); ++i) {
-        Sleep(10);
-        if (ReadBytes(client) == "new client") {
-            newClient = std::make_unique<HeldFile>(client);
-        }
-    }
-    ASSERT_TRUE(newClient && newClient->held());
-    EXPECT_EQ(updater.Wait(120000), 6u);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            if (!newClient && ReadBytes(client) == "new client") {
+                newClient = std::make_unique<HeldFile>(client);
+            }
+            return newClient && newClient->held();
+        },
+        10000, 10));
+    EXPECT_EQ(updater->Wait(120000), 6u);
     newClient->Release();
     locked.Release();
 
@@ -210,27 +209,20 @@ TEST_F(SelfUpdaterProgram, RetriesATargetThatIsLockedOnlyBriefly) {
 
     HeldFile locked(install_.Path(L"data\\client.dat"));
     ASSERT_TRUE(locked.held());
-    const std::wstring arguments = std::to_wstring(launcher->id()) + L" \"" + install_.staging() +
-                                   L"\" \"" + install_.folder() + L"\" \"" + Launcher() + L"\"";
-    ChildProcess updater(install_.Path(CurrentVariantNames().selfUpdaterProgram), arguments,
-                         install_.folder());
-    ASSERT_TRUE(updater.started());
+    auto updater = StartSelfUpdater(launcher->id());
     // Release once the self-updater has met the lock.
-    const std::wstring diaryPath = install_.Path(L"updateerror.txt");
     const std::string busy =
         "File is in use, retrying: " + WideToUtf8(install_.Path(L"data\\client.dat"));
-    bool sawRetry = false;
-    for (int i = 0; i < 200 && !sawRetry; ++i) {
-        const auto diary = DiaryLines(install_.folder());
-        sawRetry = std::any_of(diary.begin(), diary.end(),
+    const bool sawRetry = WaitUntil(
+        [&] {
+            const auto diary = DiaryLines(install_.folder());
+            return std::any_of(diary.begin(), diary.end(),
                                [&](const std::string& line) { return line.rfind(busy, 0) == 0; });
-        if (!sawRetry) {
-            Sleep(25);
-        }
-    }
+        },
+        5000, 25);
     locked.Release();
     EXPECT_TRUE(sawRetry);
-    EXPECT_EQ(updater.Wait(120000), 0u);
+    EXPECT_EQ(updater->Wait(120000), 0u);
 
     EXPECT_EQ(ReadBytes(install_.Path(L"data\\client.dat")), "new client");
     EXPECT_EQ(ReadBytes(Launcher()), newLauncher_);
