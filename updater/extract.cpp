@@ -7,13 +7,14 @@
 #include <vector>
 
 #include "common/folder_tree.h"
+#include "common/path.h"
 #include "common/text.h"
+#include "common/update_log.h"
 #include "updater/archive_paths.h"
 #include "updater/archive_plan.h"
 #include "updater/entry_writers.h"
 #include "updater/exe_guard.h"
 #include "updater/file_replace.h"
-#include "common/update_log.h"
 #include "updater/zip_reader.h"
 
 namespace {
@@ -192,7 +193,7 @@ bool Updater::ExtractWithBuiltInReader(const std::wstring& archivePath, ArchiveP
         }
         // Folders before their files; scratch files that an extraction
         // killed part-way left there go at the same time, once per folder.
-        const std::wstring folder = entry.targetPath.substr(0, entry.targetPath.rfind(L'\\'));
+        const std::wstring folder = ParentFolder(entry.targetPath);
         MakeFolder(folder, madeFolders);
         if (cleanedFolders.insert(folder).second) {
             RemoveLeftoverScratchFiles(folder);
