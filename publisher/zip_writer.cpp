@@ -15,8 +15,8 @@ const uLong kUtf8NamesFlag = 0x800;
 const uLong kAttributeFolder = 0x10;
 const uLong kAttributeArchive = 0x20;
 
-}  // namespace
-
+// The DOS date (high word) and time (low word) of a file time, in local time
+// with the daylight-saving offset of that date, as the launcher reads it back.
 uint32_t DosDateTimeOf(const FILETIME& written) {
     SYSTEMTIME utc;
     SYSTEMTIME local;
@@ -31,6 +31,8 @@ uint32_t DosDateTimeOf(const FILETIME& written) {
     }
     return (static_cast<uint32_t>(date) << 16) | time;
 }
+
+}  // namespace
 
 ZipWriter::~ZipWriter() {
     if (zip_ != nullptr) {

@@ -39,7 +39,3 @@ class ZipWriter {
     std::vector<char> buffer_;
     std::wstring error_;
 };
-
-// The DOS date (high word) and time (low word) of a file time, in local time
-// with the daylight-saving offset of that date, as the launcher reads it back.
-uint32_t DosDateTimeOf(const FILETIME& written);
