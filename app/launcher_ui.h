@@ -73,7 +73,8 @@ class LauncherUI {
     // statusMailbox; the patch notes arrive as the message's payload, which
     // the handler takes over.
     void OnStatusMessage();
-    // The delayed repaint of OnStatusMessage (WM_TIMER kStatusPaintTimer).
+    // The delayed take and repaint of OnStatusMessage (WM_TIMER
+    // kStatusPaintTimer).
     void OnStatusPaintTimer();
     void OnPatchNotesMessage(LPARAM payload);
     void OnReadyMessage();
@@ -98,6 +99,9 @@ class LauncherUI {
     // waits for the helper thread that decodes the pictures, and gives the
     // icon buttons their icons.
     const Backdrop* CurrentBackdrop();
+    // What a status text can change on the screen: the status line and the
+    // bar with their outlines. Empty before the elements exist.
+    RECT StatusArea() const;
 
     std::vector<UIElement*> elements;
     UIButton* startButton = nullptr;
@@ -139,6 +143,10 @@ class LauncherUI {
 
     // The status line and the bar without repainting.
     void ShowStatus(const std::wstring& text);
+    // Shows every text waiting in statusMailbox, without repainting.
+    void TakeStatusTexts();
+    // Repaints StatusArea() alone.
+    void InvalidateStatus();
 
     std::vector<std::unique_ptr<UIElement>> ownedElements_;
     DWORD lastStatusPaint = 0;

@@ -29,7 +29,8 @@ void OnPaint(HWND window, LauncherUI& launcher) {
     HDC dc = BeginPaint(window, &paint);
     RECT client = {};
     GetClientRect(window, &client);
-    PaintLauncher(launcher, dc, client.right - client.left, client.bottom - client.top);
+    PaintLauncher(launcher, dc, client.right - client.left, client.bottom - client.top,
+                  paint.rcPaint);
     EndPaint(window, &paint);
     MarkStartupStep("first frame painted");
 }

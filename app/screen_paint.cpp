@@ -22,10 +22,16 @@ Gdiplus::Bitmap Over(void* pixels, int width, int height) {
                            static_cast<BYTE*>(pixels));
 }
 
-// Blends part of the frame (straight ARGB pixels, rows of frameWidth) into
-// target the way GDI+ draws a translucent bitmap into a window: premultiplied,
-// then alpha-blended.
-void BlendPart(const uint32_t* frame, int frameWidth, HDC target, const RECT& part) {
+// Blends the part of edge that the frame covers into target the way GDI+
+// draws a translucent bitmap into a window: premultiplied, then
+// alpha-blended. The frame holds straight ARGB pixels of the window's area
+// frameArea.
+void BlendPart(const uint32_t* frame, const RECT& frameArea, HDC target, const RECT& edge) {
+    RECT part = {};
+    if (!IntersectRect(&part, &frameArea, &edge)) {
+        return;
+    }
+    const int frameWidth = frameArea.right - frameArea.left;
     const int width = part.right - part.left;
     const int height = part.bottom - part.top;
     DibBuffer premultiplied(target, width, height);
@@ -33,10 +39,10 @@ void BlendPart(const uint32_t* frame, int frameWidth, HDC target, const RECT& pa
         return;
     }
     uint32_t* out = static_cast<uint32_t*>(premultiplied.bits());
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const uint32_t pixel =
-                frame[static_cast<size_t>(part.top + y) * frameWidth + part.left + x];
+    for (int y = part.top; y < part.bottom; ++y) {
+        const uint32_t* row = frame + static_cast<size_t>(y - frameArea.top) * frameWidth;
+        for (int x = part.left; x < part.right; ++x) {
+            const uint32_t pixel = row[x - frameArea.left];
             const uint32_t alpha = pixel >> 24;
             const uint32_t red = (((pixel >> 16) & 0xFF) * alpha + 127) / 255;
             const uint32_t green = (((pixel >> 8) & 0xFF) * alpha + 127) / 255;
@@ -95,7 +101,18 @@ Backdrop BackdropOf(Gdiplus::Bitmap& picture) {
 }
 
 void PaintLauncher(LauncherUI& launcher, HDC target, int width, int height) {
-    DibBuffer buffer(target, width, height);
+    PaintLauncher(launcher, target, width, height, RECT{0, 0, width, height});
+}
+
+void PaintLauncher(LauncherUI& launcher, HDC target, int width, int height, const RECT& area) {
+    const RECT window = {0, 0, width, height};
+    RECT part = {};
+    if (!IntersectRect(&part, &window, &area)) {
+        return;
+    }
+    const int partWidth = part.right - part.left;
+    const int partHeight = part.bottom - part.top;
+    DibBuffer buffer(target, partWidth, partHeight);
     if (buffer.bits() == nullptr) {
         return;
     }
@@ -106,13 +123,21 @@ void PaintLauncher(LauncherUI& launcher, HDC target, int width, int height) {
         grey = MakeBackdrop(nullptr, width, height);
         backdrop = &grey;
     }
-    std::memcpy(buffer.bits(), backdrop->pixels.data(), backdrop->pixels.size() * 4);
-    Gdiplus::Bitmap frame = Over(buffer.bits(), width, height);
+    uint32_t* pixels = static_cast<uint32_t*>(buffer.bits());
+    for (int y = part.top; y < part.bottom; ++y) {
+        std::memcpy(pixels + static_cast<size_t>(y - part.top) * partWidth,
+                    &backdrop->pixels[static_cast<size_t>(y) * width + part.left],
+                    static_cast<size_t>(partWidth) * 4);
+    }
+    Gdiplus::Bitmap frame = Over(pixels, partWidth, partHeight);
     {
         Gdiplus::Graphics graphics(&frame);
         graphics.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
+        graphics.TranslateTransform(static_cast<Gdiplus::REAL>(-part.left),
+                                    static_cast<Gdiplus::REAL>(-part.top));
+        RECT overlap = {};
         for (UIElement* element : launcher.elements) {
-            if (element->visible) {
+            if (element->visible && IntersectRect(&overlap, &element->bounds, &part)) {
                 element->Draw(graphics);
             }
         }
@@ -120,8 +145,13 @@ void PaintLauncher(LauncherUI& launcher, HDC target, int width, int height) {
     GdiFlush();
     // Opaque inside, and copied as it is. The background scaled to the
     // window leaves its last column and row translucent; those are blended.
-    BitBlt(target, 0, 0, width - 1, height - 1, buffer.dc(), 0, 0, SRCCOPY);
-    const uint32_t* pixels = static_cast<const uint32_t*>(buffer.bits());
-    BlendPart(pixels, width, target, RECT{width - 1, 0, width, height});
-    BlendPart(pixels, width, target, RECT{0, height - 1, width - 1, height});
+    const RECT opaque = {0, 0, width - 1, height - 1};
+    RECT inside = {};
+    if (IntersectRect(&inside, &part, &opaque)) {
+        BitBlt(target, inside.left, inside.top, inside.right - inside.left,
+               inside.bottom - inside.top, buffer.dc(), inside.left - part.left,
+               inside.top - part.top, SRCCOPY);
+    }
+    BlendPart(pixels, part, target, RECT{width - 1, 0, width, height});
+    BlendPart(pixels, part, target, RECT{0, height - 1, width - 1, height});
 }

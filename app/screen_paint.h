@@ -30,3 +30,8 @@ Backdrop BackdropOf(Gdiplus::Bitmap& picture);
 // starting from the backdrop, every visible element over it, copied in one
 // go. GDI+ must be running.
 void PaintLauncher(LauncherUI& launcher, HDC target, int width, int height);
+
+// The same for the part of the screen inside area only, with a frame buffer
+// of that part's size: the elements that reach into it are drawn, nothing
+// outside it is touched.
+void PaintLauncher(LauncherUI& launcher, HDC target, int width, int height, const RECT& area);

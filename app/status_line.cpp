@@ -18,11 +18,30 @@ namespace {
 // milliseconds that the update would rather have.
 constexpr DWORD kStatusPaintIntervalMs = 40;
 
+// The antialiased outline of the bar reaches a pixel past its bounds.
+constexpr int kStatusAreaMargin = 2;
+
 void InvalidateWindow(HWND window) {
     InvalidateRect(window, nullptr, FALSE);
 }
 
 }  // namespace
+
+RECT LauncherUI::StatusArea() const {
+    RECT area = {};
+    if (statusLabel != nullptr && progressBar != nullptr) {
+        UnionRect(&area, &statusLabel->bounds, &progressBar->bounds);
+        InflateRect(&area, kStatusAreaMargin, kStatusAreaMargin);
+    }
+    return area;
+}
+
+void LauncherUI::InvalidateStatus() {
+    // Painting just this area keeps the frame buffer of the many status
+    // repaints of an update small.
+    const RECT area = StatusArea();
+    InvalidateRect(window, IsRectEmpty(&area) ? nullptr : &area, FALSE);
+}
 
 void LauncherUI::ShowStatus(const std::wstring& text) {
     if (statusLabel != nullptr) {
@@ -36,19 +55,27 @@ void LauncherUI::ShowStatus(const std::wstring& text) {
 
 void LauncherUI::SetStatus(const std::wstring& text) {
     ShowStatus(text);
-    InvalidateWindow(window);
+    InvalidateStatus();
 }
 
-void LauncherUI::OnStatusMessage() {
+void LauncherUI::TakeStatusTexts() {
+    if (statusMailbox == nullptr) {
+        return;
+    }
     for (const std::wstring& text : statusMailbox->Take()) {
         ShowStatus(text);
     }
-    // The line and the bar hold the newest text already; the repaint that
-    // shows it may wait for the next slot.
+}
+
+void LauncherUI::OnStatusMessage() {
+    // The texts are taken, and shown, at most once a slot: until then the
+    // message counts as in flight and the worker posts no other, however
+    // fast the window would take them.
     const DWORD now = GetTickCount();
     if (now - lastStatusPaint >= kStatusPaintIntervalMs) {
         lastStatusPaint = now;
-        InvalidateWindow(window);
+        TakeStatusTexts();
+        InvalidateStatus();
     } else if (!statusPaintWaiting) {
         statusPaintWaiting = true;
         SetTimer(window, kStatusPaintTimer, kStatusPaintIntervalMs - (now - lastStatusPaint),
@@ -60,7 +87,8 @@ void LauncherUI::OnStatusPaintTimer() {
     KillTimer(window, kStatusPaintTimer);
     statusPaintWaiting = false;
     lastStatusPaint = GetTickCount();
-    InvalidateWindow(window);
+    TakeStatusTexts();
+    InvalidateStatus();
 }
 
 void LauncherUI::OnPatchNotesMessage(LPARAM payload) {
@@ -76,6 +104,7 @@ void LauncherUI::OnPatchNotesMessage(LPARAM payload) {
 }
 
 void LauncherUI::OnReadyMessage() {
+    TakeStatusTexts();  // the worker's last texts come before the end
     updateFinished = true;
     if (startButton != nullptr) {
         startButton->enabled = true;

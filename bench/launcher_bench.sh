@@ -38,8 +38,9 @@ wine "$(z "$BUILD/bench/first_frame_bench.exe")" "$(z "$BUILD/$LAUNCHER_EXE")" \
 echo "== update from one 256 MiB full archive ($VARIANT, $RUNS runs each)"
 start_site --notes 9 --full 7 --big-full 256 || exit 1
 ls -l "$SITE/ClientUpdates/full_7.zip" | awk '{printf "archive: %.1f MiB\n", $5 / 1048576}'
-update() {
-    wine "$(z "$BUILD/bench/update_bench.exe")" "$(z "$BUILD/$LAUNCHER_EXE")" 7 "$RUNS" </dev/null 2>&1 |
+update() {  # [GOAL]
+    wine "$(z "$BUILD/bench/update_bench.exe")" "$(z "$BUILD/$LAUNCHER_EXE")" 7 "$RUNS" ${1:+"$1"} \
+        </dev/null 2>&1 |
         tr -d '\r' | grep -v -e '^Checking for updates' -e '^Applying FULL' -e '^Update finished'
 }
 update
@@ -50,5 +51,5 @@ for _ in 1 2; do
     busy+=($!)
 done
 trap 'kill "${busy[@]}" 2>/dev/null; cleanup' EXIT
-update | sed 's/^/loaded: /'
+update 0.8 | sed 's/^/loaded: /'
 kill "${busy[@]}" 2>/dev/null

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <typeinfo>
@@ -138,11 +139,18 @@ std::vector<PatchNoteBlock> SampleNotes() {
 }
 
 // What the launcher window shows: its own painting (as WM_PAINT does it)
-// into a 1280 x 720 bitmap.
+// into a 1280 x 720 bitmap, of the whole window or of area only, over a
+// bitmap filled with 0xRRGGBB fill.
 class PaintedWindow {
   public:
-    explicit PaintedWindow(LauncherUI& launcher) : buffer_(nullptr, kWidth, kHeight) {
-        PaintLauncher(launcher, buffer_.dc(), kWidth, kHeight);
+    explicit PaintedWindow(LauncherUI& launcher, uint32_t fill = 0, const RECT* area = nullptr)
+        : buffer_(nullptr, kWidth, kHeight) {
+        std::fill_n(static_cast<uint32_t*>(buffer_.bits()), kWidth * kHeight, fill);
+        if (area != nullptr) {
+            PaintLauncher(launcher, buffer_.dc(), kWidth, kHeight, *area);
+        } else {
+            PaintLauncher(launcher, buffer_.dc(), kWidth, kHeight);
+        }
         GdiFlush();
     }
     PaintedWindow(const PaintedWindow&) = delete;
@@ -305,14 +313,24 @@ TEST_F(LauncherControls, WorkerMessagesMoveTheStatusLineAndTheBar) {
     };
     // The worker keeps the mailbox it was started with.
     launcher.statusMailbox = std::make_shared<StatusMailbox>();
+    int posts = 0;
+    const auto post = [&posts] { return ++posts > 0; };
     for (const Step& step : steps) {
-        launcher.statusMailbox->Put(step.text, [] { return true; });
-        launcher.OnStatusMessage();
+        launcher.statusMailbox->Put(step.text, post);
+        launcher.OnStatusPaintTimer();
         EXPECT_EQ(launcher.statusLabel->text, step.text);
         EXPECT_FLOAT_EQ(launcher.progressBar->progress, step.progress);
     }
-    launcher.OnStatusMessage();  // nothing waiting
+    // A message within the slot the timer just began leaves its texts
+    // waiting, and the worker posts no other until the next slot takes them.
+    launcher.statusMailbox->Put(L"Extracting... 10%", post);
+    launcher.OnStatusMessage();
+    launcher.statusMailbox->Put(L"Extracting... 20%", post);
     EXPECT_EQ(launcher.statusLabel->text, L"Checking for updates... 90%");
+    EXPECT_EQ(posts, 6);
+    launcher.OnStatusPaintTimer();
+    EXPECT_EQ(launcher.statusLabel->text, L"Extracting... 20%");
+    launcher.statusMailbox->Put(L"Extraction complete", post);
 
     launcher.patchNotesView->scrollOffset = 300;
     auto* blocks = new std::vector<PatchNoteBlock>(2);
@@ -328,6 +346,7 @@ TEST_F(LauncherControls, WorkerMessagesMoveTheStatusLineAndTheBar) {
     EXPECT_FALSE(launcher.updateFinished);
     launcher.startButton->enabled = false;
     launcher.OnReadyMessage();
+    EXPECT_EQ(launcher.statusLabel->text, L"Extraction complete");
     EXPECT_TRUE(launcher.updateFinished);
     EXPECT_TRUE(launcher.startButton->enabled);
     EXPECT_EQ(launcher.progressBar->progress, 1.0f);
@@ -349,6 +368,41 @@ TEST_F(LauncherControls, WithoutBackgroundPictureTheWindowIsDarkGreyUnderThePane
     EXPECT_EQ(painted.Pixel(740, 85), 0x0F0F0Fu);
     EXPECT_EQ(painted.Pixel(739, 579), panel);
     EXPECT_EQ(painted.Pixel(739, 580), 0x0F0F0Fu);
+}
+
+// A status text changes nothing outside the status area, and a repaint of an
+// area (the status area; the window's corner with its blended edges) holds
+// what the whole frame shows there and leaves the rest alone.
+TEST_F(LauncherControls, StatusRepaintsItsAreaAsTheWholeFrameShowsIt) {
+    GdiplusSession gdiplus;
+    ASSERT_TRUE(gdiplus.ok());
+    Build();
+    ASSERT_NE(launcher.CurrentBackdrop(), nullptr);
+    const uint32_t kUntouched = 0x123456;
+    launcher.SetStatus(L"Downloading... 42% (812.4 KB/s)");
+    const PaintedWindow before(launcher, kUntouched);
+    launcher.SetStatus(L"Extracting... 97%");
+    const PaintedWindow whole(launcher, kUntouched);
+
+    const RECT status = launcher.StatusArea();
+    int changedOutside = 0;
+    for (int y = 0; y < 720; ++y) {
+        for (int x = 0; x < 1280; ++x) {
+            changedOutside += !PtInRect(&status, POINT{x, y}) && before.Pixel(x, y) != whole.Pixel(x, y);
+        }
+    }
+    EXPECT_EQ(changedOutside, 0);
+    for (const RECT& area : {status, RECT{1200, 650, 1300, 740}}) {
+        const PaintedWindow part(launcher, kUntouched, &area);
+        int wrong = 0;
+        for (int y = 0; y < 720; ++y) {
+            for (int x = 0; x < 1280; ++x) {
+                const uint32_t expected = PtInRect(&area, POINT{x, y}) ? whole.Pixel(x, y) : kUntouched;
+                wrong += part.Pixel(x, y) != expected;
+            }
+        }
+        EXPECT_EQ(wrong, 0) << "area from " << area.left << "," << area.top;
+    }
 }
 
 // The screen that Initialize builds, as the window paints it, with notes,
