@@ -56,9 +56,9 @@ void LauncherUI::Initialize(HWND mainWindow, const std::wstring& gameFolder) {
         for (int i = 0; i < kScreenIcons; ++i) {
             loaded.icons[i] = LoadResourceImage(iconIds[i]);
         }
-        const std::unique_ptr<Gdiplus::Bitmap> picture = LoadResourceImage(kBackdropImageId);
-        loaded.backdrop =
-            picture ? BackdropOf(*picture) : MakeBackdrop(nullptr, kLauncherWidth, kLauncherHeight);
+        if (!LoadResourcePixels(kBackdropImageId, loaded.backdrop)) {
+            loaded.backdrop = MakeBackdrop(nullptr, kLauncherWidth, kLauncherHeight);
+        }
         return loaded;
     });
     window = mainWindow;

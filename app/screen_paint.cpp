@@ -76,30 +76,6 @@ Backdrop MakeBackdrop(Gdiplus::Image* background, int width, int height) {
     return backdrop;
 }
 
-Backdrop BackdropOf(Gdiplus::Bitmap& picture) {
-    Backdrop backdrop;
-    const int width = static_cast<int>(picture.GetWidth());
-    const int height = static_cast<int>(picture.GetHeight());
-    const Gdiplus::Rect all(0, 0, width, height);
-    Gdiplus::BitmapData data = {};
-    // Read in place (no conversion for a picture decoded as ARGB), copied once.
-    if (width == 0 || height == 0 ||
-        picture.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data) !=
-            Gdiplus::Ok) {
-        return backdrop;
-    }
-    backdrop.pixels.resize(static_cast<size_t>(width) * height);
-    for (int y = 0; y < height; ++y) {
-        std::memcpy(&backdrop.pixels[static_cast<size_t>(y) * width],
-                    static_cast<const BYTE*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride,
-                    static_cast<size_t>(width) * 4);
-    }
-    picture.UnlockBits(&data);
-    backdrop.width = width;
-    backdrop.height = height;
-    return backdrop;
-}
-
 void PaintLauncher(LauncherUI& launcher, HDC target, int width, int height) {
     PaintLauncher(launcher, target, width, height, RECT{0, 0, width, height});
 }

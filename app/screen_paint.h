@@ -2,8 +2,7 @@
 
 #include <windows.h>
 
-#include <cstdint>
-#include <vector>
+#include "ui/artwork_png.h"
 
 class LauncherUI;
 namespace Gdiplus {
@@ -11,20 +10,12 @@ class Image;
 class Bitmap;
 }  // namespace Gdiplus
 
-// What lies under the elements of every frame: 32-bit ARGB pixels, rows top
-// to bottom.
-struct Backdrop {
-    int width = 0;
-    int height = 0;
-    std::vector<uint32_t> pixels;
-};
+// What lies under the elements of every frame.
+using Backdrop = ArgbPixels;
 
 // The backdrop of width x height: background drawn to that size (a dark grey
 // without one) and the translucent panel behind the patch notes over it.
 Backdrop MakeBackdrop(Gdiplus::Image* background, int width, int height);
-
-// The pixels of a picture that is a backdrop already (the embedded one).
-Backdrop BackdropOf(Gdiplus::Bitmap& picture);
 
 // Paints the launcher screen, width x height, into target: a fresh frame
 // starting from the backdrop, every visible element over it, copied in one

@@ -1,5 +1,6 @@
 #include "ui/images.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "common/win_handle.h"
@@ -44,31 +45,38 @@ UniqueStream StreamOverCopy(const void* bytes, size_t size) {
 
 }  // namespace
 
-std::unique_ptr<Gdiplus::Bitmap> LoadResourceImage(uint16_t id) {
+bool LoadResourcePixels(uint16_t id, ArgbPixels& out) {
     HMODULE module = GetModuleHandleW(nullptr);
     HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(id), RT_RCDATA);
     if (!resource) {
-        return nullptr;
+        return false;
     }
     const DWORD size = SizeofResource(module, resource);
     HGLOBAL loaded = LoadResource(module, resource);
-    if (!loaded || size == 0) {
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    return bytes != nullptr && DecodeArtworkPng(static_cast<const uint8_t*>(bytes), size, out);
+}
+
+std::unique_ptr<Gdiplus::Bitmap> LoadResourceImage(uint16_t id) {
+    ArgbPixels picture;
+    if (!LoadResourcePixels(id, picture)) {
         return nullptr;
     }
-    const void* bytes = LockResource(loaded);
-    if (!bytes) {
+    auto image = std::make_unique<Gdiplus::Bitmap>(picture.width, picture.height,
+                                                   PixelFormat32bppARGB);
+    const Gdiplus::Rect all(0, 0, picture.width, picture.height);
+    Gdiplus::BitmapData data = {};
+    if (image->GetLastStatus() != Gdiplus::Ok ||
+        image->LockBits(&all, Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB, &data) !=
+            Gdiplus::Ok) {
         return nullptr;
     }
-    UniqueStream stream = StreamOverCopy(bytes, size);
-    if (!stream) {
-        return nullptr;
+    for (int y = 0; y < picture.height; ++y) {
+        std::memcpy(static_cast<BYTE*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride,
+                    &picture.pixels[static_cast<size_t>(y) * picture.width],
+                    static_cast<size_t>(picture.width) * 4);
     }
-    auto image = std::make_unique<Gdiplus::Bitmap>(stream.get());
-    // The image keeps its own reference to the stream for as long as it needs it.
-    stream.reset();
-    if (image->GetLastStatus() != Gdiplus::Ok) {
-        return nullptr;
-    }
+    image->UnlockBits(&data);
     return image;
 }
 

@@ -9,6 +9,7 @@
 
 #include "patchnotes/patch_notes.h"
 #include "resources/resource.h"
+#include "ui/artwork_png.h"
 
 // Ids of the pictures embedded in the program (type RCDATA), each at the
 // size the window shows it at.
@@ -24,8 +25,12 @@ constexpr uint16_t kSettingsIconId = IDR_SETTINGS_TILE;
 constexpr uint16_t kEulaIconId = IDR_EULA_TILE;
 constexpr uint16_t kProgramIconId = IDI_LAUNCHER;  // icon group
 
-// Decodes the RCDATA resource id of the program's own module. Null when the
-// resource is absent or cannot be decoded. GDI+ must be running.
+// Decodes the RCDATA resource id of the program's own module
+// (DecodeArtworkPng). False when the resource is absent or cannot be decoded.
+bool LoadResourcePixels(uint16_t id, ArgbPixels& out);
+
+// The same as a GDI+ bitmap of its own. Null when the resource is absent or
+// cannot be decoded. GDI+ must be running.
 std::unique_ptr<Gdiplus::Bitmap> LoadResourceImage(uint16_t id);
 
 // The most pixels a patch-note picture may have (a decoded picture takes four
