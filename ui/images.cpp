@@ -62,8 +62,8 @@ std::unique_ptr<Gdiplus::Bitmap> LoadResourceImage(uint16_t id) {
     if (!LoadResourcePixels(id, picture)) {
         return nullptr;
     }
-    auto image = std::make_unique<Gdiplus::Bitmap>(picture.width, picture.height,
-                                                   PixelFormat32bppARGB);
+    auto image =
+        std::make_unique<Gdiplus::Bitmap>(picture.width, picture.height, PixelFormat32bppARGB);
     const Gdiplus::Rect all(0, 0, picture.width, picture.height);
     Gdiplus::BitmapData data = {};
     if (image->GetLastStatus() != Gdiplus::Ok ||

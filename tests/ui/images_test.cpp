@@ -1,7 +1,6 @@
 #include "ui/images.h"
 
 #include <gtest/gtest.h>
-#include <shlwapi.h>
 
 #include <set>
 #include <vector>
@@ -36,41 +35,6 @@ TEST_F(ResourceImages, EachEmbeddedPictureHasTheSizeItIsShownAt) {
         Gdiplus::Color corner;
         ASSERT_EQ(icon->GetPixel(0, 0, &corner), Gdiplus::Ok);
         EXPECT_EQ(corner.GetA(), 255) << id;
-    }
-}
-
-// The program decodes its pictures itself, pixel for pixel as GDI+ does.
-TEST_F(ResourceImages, EmbeddedPicturesDecodeAsGdiplusDecodesThem) {
-    HMODULE module = GetModuleHandleW(nullptr);
-    for (uint16_t id : {kBackdropImageId, kDiscordIconId, kLoginIconId, kFacebookIconId,
-                        kSettingsIconId, kEulaIconId}) {
-        HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(id), RT_RCDATA);
-        ASSERT_NE(resource, nullptr) << id;
-        IStream* stream =
-            SHCreateMemStream(static_cast<const BYTE*>(LockResource(LoadResource(module, resource))),
-                              SizeofResource(module, resource));
-        ASSERT_NE(stream, nullptr) << id;
-        Gdiplus::Bitmap decoded(stream);
-        stream->Release();
-        const Gdiplus::Rect all(0, 0, static_cast<INT>(decoded.GetWidth()),
-                                static_cast<INT>(decoded.GetHeight()));
-        Gdiplus::BitmapData data = {};
-        ASSERT_EQ(decoded.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data),
-                  Gdiplus::Ok);
-        ArgbPixels own;
-        ASSERT_TRUE(LoadResourcePixels(id, own)) << id;
-        ASSERT_EQ(own.width, all.Width);
-        ASSERT_EQ(own.height, all.Height);
-        int differing = 0;
-        for (int y = 0; y < own.height; ++y) {
-            const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const BYTE*>(data.Scan0) +
-                                                                y * data.Stride);
-            for (int x = 0; x < own.width; ++x) {
-                differing += row[x] != own.pixels[static_cast<size_t>(y) * own.width + x];
-            }
-        }
-        decoded.UnlockBits(&data);
-        EXPECT_EQ(differing, 0) << id;
     }
 }
 
