@@ -4,6 +4,7 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
@@ -22,37 +23,13 @@ Gdiplus::Bitmap Over(void* pixels, int width, int height) {
                            static_cast<BYTE*>(pixels));
 }
 
-// Blends the part of edge that the frame covers into target the way GDI+
-// draws a translucent bitmap into a window: premultiplied, then
-// alpha-blended. The frame holds straight ARGB pixels of the window's area
-// frameArea.
-void BlendPart(const uint32_t* frame, const RECT& frameArea, HDC target, const RECT& edge) {
-    RECT part = {};
-    if (!IntersectRect(&part, &frameArea, &edge)) {
-        return;
-    }
-    const int frameWidth = frameArea.right - frameArea.left;
-    const int width = part.right - part.left;
-    const int height = part.bottom - part.top;
-    DibBuffer premultiplied(target, width, height);
-    if (premultiplied.bits() == nullptr) {
-        return;
-    }
-    uint32_t* out = static_cast<uint32_t*>(premultiplied.bits());
-    for (int y = part.top; y < part.bottom; ++y) {
-        const uint32_t* row = frame + static_cast<size_t>(y - frameArea.top) * frameWidth;
-        for (int x = part.left; x < part.right; ++x) {
-            const uint32_t pixel = row[x - frameArea.left];
-            const uint32_t alpha = pixel >> 24;
-            const uint32_t red = (((pixel >> 16) & 0xFF) * alpha + 127) / 255;
-            const uint32_t green = (((pixel >> 8) & 0xFF) * alpha + 127) / 255;
-            const uint32_t blue = ((pixel & 0xFF) * alpha + 127) / 255;
-            *out++ = alpha << 24 | red << 16 | green << 8 | blue;
-        }
-    }
-    const BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    GdiAlphaBlend(target, part.left, part.top, width, height, premultiplied.dc(), 0, 0, width,
-                  height, blend);
+// A straight ARGB pixel as it shows over black: premultiplied.
+uint32_t OverBlack(uint32_t pixel) {
+    const uint32_t alpha = pixel >> 24;
+    const uint32_t red = (((pixel >> 16) & 0xFF) * alpha + 127) / 255;
+    const uint32_t green = (((pixel >> 8) & 0xFF) * alpha + 127) / 255;
+    const uint32_t blue = ((pixel & 0xFF) * alpha + 127) / 255;
+    return alpha << 24 | red << 16 | green << 8 | blue;
 }
 
 }  // namespace
@@ -119,15 +96,16 @@ void PaintLauncher(LauncherUI& launcher, HDC target, int width, int height, cons
         }
     }
     GdiFlush();
-    // Opaque inside, and copied as it is. The background scaled to the
-    // window leaves its last column and row translucent; those are blended.
-    const RECT opaque = {0, 0, width - 1, height - 1};
-    RECT inside = {};
-    if (IntersectRect(&inside, &part, &opaque)) {
-        BitBlt(target, inside.left, inside.top, inside.right - inside.left,
-               inside.bottom - inside.top, buffer.dc(), inside.left - part.left,
-               inside.top - part.top, SRCCOPY);
+    // The background scaled to the window leaves its last column and row
+    // translucent. They show over black, so that every frame shows them
+    // alike, whatever an earlier frame left beneath them.
+    for (int y = part.top; y < part.bottom; ++y) {
+        uint32_t* row = pixels + static_cast<size_t>(y - part.top) * partWidth;
+        if (y == height - 1) {
+            std::transform(row, row + partWidth, row, OverBlack);
+        } else if (part.right == width) {
+            row[partWidth - 1] = OverBlack(row[partWidth - 1]);
+        }
     }
-    BlendPart(pixels, part, target, RECT{width - 1, 0, width, height});
-    BlendPart(pixels, part, target, RECT{0, height - 1, width - 1, height});
+    BitBlt(target, part.left, part.top, partWidth, partHeight, buffer.dc(), 0, 0, SRCCOPY);
 }
