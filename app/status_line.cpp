@@ -13,9 +13,9 @@
 
 namespace {
 
-// Status texts of the worker repaint the window at most this often: a
-// download brings a new text for every read, and a frame costs tens of
-// milliseconds that the update would rather have.
+// The worker's status texts are taken and repainted at most this often: a
+// download brings a new text for every read, and each message and repaint
+// costs time that the update would rather have.
 constexpr DWORD kStatusPaintIntervalMs = 40;
 
 // The antialiased outline of the bar reaches a pixel past its bounds.
