@@ -11,7 +11,9 @@ case "$action" in
 start)
     rm -f "$state/display" "$state/xvfb.pid"
     # A Wine session left from earlier runs may be tied to another display.
+    # -w: the first test must not reach a server that is still ending.
     WINEPREFIX="$prefix" wineserver -k </dev/null >/dev/null 2>&1 || true
+    WINEPREFIX="$prefix" wineserver -w </dev/null >/dev/null 2>&1 || true
     if [ -n "${DISPLAY:-}" ]; then
         echo "$DISPLAY" > "$state/display"
         exit 0
