@@ -59,9 +59,6 @@ void LauncherUI::SetStatus(const std::wstring& text) {
 }
 
 void LauncherUI::TakeStatusTexts() {
-    if (statusMailbox == nullptr) {
-        return;
-    }
     for (const std::wstring& text : statusMailbox->Take()) {
         ShowStatus(text);
     }

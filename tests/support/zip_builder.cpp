@@ -32,8 +32,9 @@ struct EntryHeader {
     uint32_t offset = 0;  // of the local header
 };
 
-void PutLocalHeader(std::string& out, const EntryHeader& entry) {
-    Put32(out, 0x04034b50);
+// The fields a local header and a central record share, from the version
+// needed to extract to the extra field's length (none).
+void PutSharedFields(std::string& out, const EntryHeader& entry) {
     Put16(out, 20);
     Put16(out, 0x0800);  // names are UTF-8
     Put16(out, entry.method);
@@ -44,25 +45,21 @@ void PutLocalHeader(std::string& out, const EntryHeader& entry) {
     Put32(out, entry.size);
     Put16(out, static_cast<uint32_t>(entry.name.size()));
     Put16(out, 0);
+}
+
+void PutLocalHeader(std::string& out, const EntryHeader& entry) {
+    Put32(out, 0x04034b50);
+    PutSharedFields(out, entry);
     out += entry.name;
 }
 
 void PutCentralRecord(std::string& out, const EntryHeader& entry) {
     Put32(out, 0x02014b50);
     Put16(out, entry.madeBy);
-    Put16(out, 20);
-    Put16(out, 0x0800);
-    Put16(out, entry.method);
-    Put16(out, entry.dosTime);
-    Put16(out, entry.dosDate);
-    Put32(out, entry.crc);
-    Put32(out, entry.storedSize);
-    Put32(out, entry.size);
-    Put16(out, static_cast<uint32_t>(entry.name.size()));
-    Put16(out, 0);
-    Put16(out, 0);
-    Put16(out, 0);
-    Put16(out, 0);
+    PutSharedFields(out, entry);
+    Put16(out, 0);  // comment length
+    Put16(out, 0);  // disk number
+    Put16(out, 0);  // internal attributes
     Put32(out, entry.attributes);
     Put32(out, entry.offset);
     out += entry.name;
