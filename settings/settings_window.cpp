@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cwchar>
+#include <string>
 #include <utility>
 
 const wchar_t kSettingsWindowClass[] = L"VantoraLauncherSettingsWindow";
@@ -34,6 +35,29 @@ bool EnsureWindowClass(HINSTANCE instance, WNDPROC procedure) {
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     windowClass.lpszClassName = kSettingsWindowClass;
     return RegisterClassExW(&windowClass) != 0;
+}
+
+// Registers the tab control. The common controls are loaded from the system
+// folder when the window first opens, so that a launcher that never shows it
+// does not carry them, and no copy in the game folder is ever loaded.
+void EnsureTabControlClass() {
+    static HMODULE commonControls = nullptr;
+    if (!commonControls) {
+        wchar_t folder[MAX_PATH] = {};
+        const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH) {
+            return;
+        }
+        commonControls = LoadLibraryW((std::wstring(folder, length) + L"\\comctl32.dll").c_str());
+    }
+    using InitFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+    const auto init = commonControls ? reinterpret_cast<InitFunction>(reinterpret_cast<void*>(
+                                           GetProcAddress(commonControls, "InitCommonControlsEx")))
+                                     : nullptr;
+    if (init) {
+        INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_TAB_CLASSES};
+        init(&classes);
+    }
 }
 
 // Signed decimal text of a whole field, within the record's range. Leading
@@ -75,8 +99,7 @@ bool ClientSettingsWindow::Create(HWND owner) {
     if (!EnsureWindowClass(instance, &ClientSettingsWindow::WindowProcedure)) {
         return false;
     }
-    INITCOMMONCONTROLSEX commonControls = {sizeof(commonControls), ICC_TAB_CLASSES};
-    InitCommonControlsEx(&commonControls);
+    EnsureTabControlClass();
 
     RECT area = {};
     if (!owner || !GetWindowRect(owner, &area)) {
