@@ -26,8 +26,10 @@ EntryWriters::EntryWriters(const std::wstring& archivePath, ArchivePlan& plan, u
       plan_(plan),
       limit_(threads * kJobsPerThread),
       outcomes_(plan.entries.size(), -1) {
+    // The calling thread is one of the writers: it takes jobs whenever it
+    // would otherwise wait.
     if (threads > 1) {
-        for (unsigned i = 0; i < threads; ++i) {
+        for (unsigned i = 1; i < threads; ++i) {
             threads_.emplace_back([this] { Work(); });
         }
     }
@@ -58,7 +60,9 @@ void EntryWriters::Submit(int index) {
         return;
     }
     std::unique_lock<std::mutex> lock(mutex_);
-    done_.wait(lock, [this] { return inFlight_ < limit_; });
+    while (inFlight_ >= limit_) {
+        WriteOneOrWait(lock, plan_.reader);
+    }
     jobs_.push_back(index);
     ++inFlight_;
     lock.unlock();
@@ -66,8 +70,30 @@ void EntryWriters::Submit(int index) {
 }
 
 void EntryWriters::Drain() {
+    if (threads_.empty()) {
+        return;
+    }
     std::unique_lock<std::mutex> lock(mutex_);
-    done_.wait(lock, [this] { return inFlight_ == 0; });
+    while (inFlight_ != 0) {
+        WriteOneOrWait(lock, plan_.reader);
+    }
+}
+
+void EntryWriters::WriteOneOrWait(std::unique_lock<std::mutex>& lock, ZipReader& reader,
+                                  int openError) {
+    if (jobs_.empty()) {
+        done_.wait(lock);
+        return;
+    }
+    const int index = jobs_.front();
+    jobs_.pop_front();
+    lock.unlock();
+    const int outcome = openError == kZipOk ? Write(reader, index) : openError;
+    lock.lock();
+    outcomes_[static_cast<size_t>(index)] = outcome;
+    failed_ = failed_ || outcome != kZipOk;
+    --inFlight_;
+    done_.notify_all();
 }
 
 int EntryWriters::Outcome(int index) {
@@ -90,14 +116,6 @@ void EntryWriters::Work() {
         if (stopping_) {
             return;
         }
-        const int index = jobs_.front();
-        jobs_.pop_front();
-        lock.unlock();
-        const int outcome = opened ? Write(reader, index) : openError;
-        lock.lock();
-        outcomes_[static_cast<size_t>(index)] = outcome;
-        failed_ = failed_ || outcome != kZipOk;
-        --inFlight_;
-        done_.notify_all();
+        WriteOneOrWait(lock, reader, openError);
     }
 }

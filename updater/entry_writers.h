@@ -9,9 +9,9 @@
 
 #include "updater/archive_plan.h"
 
-// Writes planned entries to their files on worker threads, each with a
-// reader of its own over the archive and one fixed buffer, or on the calling
-// thread when there is one thread. Entries are handed over in archive order;
+// Writes planned entries to their files on the calling thread and on worker
+// threads, each with a reader of its own over the archive (the calling
+// thread with plan's) and one fixed buffer. Entries are handed over in archive order;
 // the caller learns of each outcome by its index.
 class EntryWriters {
   public:
@@ -21,10 +21,11 @@ class EntryWriters {
     EntryWriters(const EntryWriters&) = delete;
     EntryWriters& operator=(const EntryWriters&) = delete;
 
-    // Writes plan.entries[index] (its folder exists). Waits while a few
-    // entries per thread are still in flight.
+    // Writes plan.entries[index] (its folder exists). While a few entries
+    // per thread are still in flight, writes waiting ones itself.
     void Submit(int index);
-    // Waits until every entry handed over is written or has failed.
+    // Returns once every entry handed over is written or has failed, writing
+    // waiting ones itself.
     void Drain();
     // kZipOk once entry index is written, its error code once it failed,
     // -1 while it is in flight or was never handed over.
@@ -35,6 +36,11 @@ class EntryWriters {
   private:
     void Work();
     int Write(ZipReader& reader, int index);
+    // Writes the first waiting job with reader (or records openError for it
+    // when reader could not open the archive); waits for an outcome when no
+    // job waits. lock is held on entry and on return.
+    void WriteOneOrWait(std::unique_lock<std::mutex>& lock, ZipReader& reader,
+                        int openError = kZipOk);
 
     std::wstring archivePath_;
     ArchivePlan& plan_;
