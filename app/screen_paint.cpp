@@ -32,6 +32,49 @@ uint32_t OverBlack(uint32_t pixel) {
     return alpha << 24 | red << 16 | green << 8 | blue;
 }
 
+// Rows a paint buffer holds at most: 1280 x 90 pixels take 450 KiB.
+constexpr int kBandRows = 90;
+
+// Paints band (window pixels) into buffer's top rows: the backdrop and every
+// visible element that reaches into it. The background scaled to the window
+// leaves its last column and row translucent. They show over black, so that
+// every frame shows them alike, whatever an earlier frame left beneath them.
+void PaintBand(LauncherUI& launcher, const Backdrop& backdrop, const DibBuffer& buffer,
+               const RECT& band) {
+    const int width = backdrop.width;
+    const int height = backdrop.height;
+    const int bandWidth = band.right - band.left;
+    const int bandHeight = band.bottom - band.top;
+    uint32_t* pixels = static_cast<uint32_t*>(buffer.bits());
+    for (int y = band.top; y < band.bottom; ++y) {
+        std::memcpy(pixels + static_cast<size_t>(y - band.top) * bandWidth,
+                    &backdrop.pixels[static_cast<size_t>(y) * width + band.left],
+                    static_cast<size_t>(bandWidth) * 4);
+    }
+    Gdiplus::Bitmap frame = Over(pixels, bandWidth, bandHeight);
+    {
+        Gdiplus::Graphics graphics(&frame);
+        graphics.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
+        graphics.TranslateTransform(static_cast<Gdiplus::REAL>(-band.left),
+                                    static_cast<Gdiplus::REAL>(-band.top));
+        RECT overlap = {};
+        for (UIElement* element : launcher.elements) {
+            if (element->visible && IntersectRect(&overlap, &element->bounds, &band)) {
+                element->Draw(graphics);
+            }
+        }
+    }
+    GdiFlush();
+    for (int y = band.top; y < band.bottom; ++y) {
+        uint32_t* row = pixels + static_cast<size_t>(y - band.top) * bandWidth;
+        if (y == height - 1) {
+            std::transform(row, row + bandWidth, row, OverBlack);
+        } else if (band.right == width) {
+            row[bandWidth - 1] = OverBlack(row[bandWidth - 1]);
+        }
+    }
+}
+
 }  // namespace
 
 Backdrop MakeBackdrop(Gdiplus::Image* background, int width, int height) {
@@ -63,12 +106,6 @@ void PaintLauncher(LauncherUI& launcher, HDC target, int width, int height, cons
     if (!IntersectRect(&part, &window, &area)) {
         return;
     }
-    const int partWidth = part.right - part.left;
-    const int partHeight = part.bottom - part.top;
-    DibBuffer buffer(target, partWidth, partHeight);
-    if (buffer.bits() == nullptr) {
-        return;
-    }
     // The backdrop never changes: each frame starts as a copy of it.
     const Backdrop* backdrop = launcher.CurrentBackdrop();
     Backdrop grey;
@@ -76,36 +113,19 @@ void PaintLauncher(LauncherUI& launcher, HDC target, int width, int height, cons
         grey = MakeBackdrop(nullptr, width, height);
         backdrop = &grey;
     }
-    uint32_t* pixels = static_cast<uint32_t*>(buffer.bits());
-    for (int y = part.top; y < part.bottom; ++y) {
-        std::memcpy(pixels + static_cast<size_t>(y - part.top) * partWidth,
-                    &backdrop->pixels[static_cast<size_t>(y) * width + part.left],
-                    static_cast<size_t>(partWidth) * 4);
+    // A large part is painted in bands of rows through one small buffer;
+    // every pixel is written once, with its final value.
+    const int partWidth = part.right - part.left;
+    const int bandHeight = std::min<int>(kBandRows, part.bottom - part.top);
+    DibBuffer buffer(target, partWidth, bandHeight);
+    if (buffer.bits() == nullptr) {
+        return;
     }
-    Gdiplus::Bitmap frame = Over(pixels, partWidth, partHeight);
-    {
-        Gdiplus::Graphics graphics(&frame);
-        graphics.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
-        graphics.TranslateTransform(static_cast<Gdiplus::REAL>(-part.left),
-                                    static_cast<Gdiplus::REAL>(-part.top));
-        RECT overlap = {};
-        for (UIElement* element : launcher.elements) {
-            if (element->visible && IntersectRect(&overlap, &element->bounds, &part)) {
-                element->Draw(graphics);
-            }
-        }
+    for (LONG top = part.top; top < part.bottom; top += bandHeight) {
+        const RECT band = {part.left, top, part.right,
+                           std::min<LONG>(top + bandHeight, part.bottom)};
+        PaintBand(launcher, *backdrop, buffer, band);
+        BitBlt(target, band.left, band.top, partWidth, band.bottom - band.top, buffer.dc(), 0, 0,
+               SRCCOPY);
     }
-    GdiFlush();
-    // The background scaled to the window leaves its last column and row
-    // translucent. They show over black, so that every frame shows them
-    // alike, whatever an earlier frame left beneath them.
-    for (int y = part.top; y < part.bottom; ++y) {
-        uint32_t* row = pixels + static_cast<size_t>(y - part.top) * partWidth;
-        if (y == height - 1) {
-            std::transform(row, row + partWidth, row, OverBlack);
-        } else if (part.right == width) {
-            row[partWidth - 1] = OverBlack(row[partWidth - 1]);
-        }
-    }
-    BitBlt(target, part.left, part.top, partWidth, partHeight, buffer.dc(), 0, 0, SRCCOPY);
 }

@@ -18,11 +18,10 @@ using Backdrop = ArgbPixels;
 Backdrop MakeBackdrop(Gdiplus::Image* background, int width, int height);
 
 // Paints the launcher screen, width x height, into target: a fresh frame
-// starting from the backdrop, every visible element over it, copied in one
-// go. GDI+ must be running.
+// starting from the backdrop, every visible element over it, copied band by
+// band. GDI+ must be running.
 void PaintLauncher(LauncherUI& launcher, HDC target, int width, int height);
 
-// The same for the part of the screen inside area only, with a frame buffer
-// of that part's size: the elements that reach into it are drawn, nothing
-// outside it is touched.
+// The same for the part of the screen inside area only: the elements that
+// reach into it are drawn, nothing outside it is touched.
 void PaintLauncher(LauncherUI& launcher, HDC target, int width, int height, const RECT& area);

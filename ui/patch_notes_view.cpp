@@ -40,21 +40,29 @@ struct NotesPaint {
         format.SetFormatFlags(Gdiplus::StringFormatFlagsLineLimit);
     }
 
-    // Draws text in box and returns the height it measured; 0 without a font.
-    float DrawText(Gdiplus::Graphics& graphics, const std::wstring& line, float size, INT style,
-                   const Gdiplus::RectF& box) {
+    // The height text takes in box; 0 without a font.
+    float Measure(Gdiplus::Graphics& graphics, const std::wstring& line, float size, INT style,
+                  const Gdiplus::RectF& box) {
         if (!family || line.empty()) {
             return 0.0f;
         }
         Gdiplus::Font font(family, size, style, Gdiplus::UnitPoint);
         Gdiplus::RectF measured;
-        const INT length = static_cast<INT>(line.size());
-        if (graphics.MeasureString(line.c_str(), length, &font, box, &format, &measured) !=
-            Gdiplus::Ok) {
-            measured = Gdiplus::RectF();
+        if (graphics.MeasureString(line.c_str(), static_cast<INT>(line.size()), &font, box, &format,
+                                   &measured) != Gdiplus::Ok) {
+            return 0.0f;
         }
-        graphics.DrawString(line.c_str(), length, &font, box, &format, &text);
         return measured.Height;
+    }
+
+    void Draw(Gdiplus::Graphics& graphics, const std::wstring& line, float size, INT style,
+              const Gdiplus::RectF& box) {
+        if (!family || line.empty()) {
+            return;
+        }
+        Gdiplus::Font font(family, size, style, Gdiplus::UnitPoint);
+        graphics.DrawString(line.c_str(), static_cast<INT>(line.size()), &font, box, &format,
+                            &text);
     }
 
     const Gdiplus::FontFamily* family;
@@ -65,7 +73,56 @@ struct NotesPaint {
     Gdiplus::Pen frame;
 };
 
+// The picture at the size the view shows it at (FitPatchImage), scaled once:
+// a paint then copies it, the same in every band, instead of scaling it
+// again. The picture itself when it is shown at its own size or cannot be
+// scaled.
+std::shared_ptr<Gdiplus::Bitmap> AtShownSize(std::shared_ptr<Gdiplus::Bitmap> picture,
+                                             int availableWidth) {
+    if (!picture) {
+        return nullptr;
+    }
+    const SIZE shown = FitPatchImage(static_cast<int>(picture->GetWidth()),
+                                     static_cast<int>(picture->GetHeight()), availableWidth);
+    if (shown.cx == static_cast<LONG>(picture->GetWidth()) &&
+        shown.cy == static_cast<LONG>(picture->GetHeight())) {
+        return picture;
+    }
+    auto scaled = std::make_shared<Gdiplus::Bitmap>(shown.cx, shown.cy, PixelFormat32bppARGB);
+    if (scaled->GetLastStatus() != Gdiplus::Ok) {
+        return picture;
+    }
+    Gdiplus::Graphics graphics(scaled.get());
+    if (graphics.GetLastStatus() != Gdiplus::Ok ||
+        graphics.DrawImage(picture.get(), Gdiplus::Rect(0, 0, shown.cx, shown.cy)) != Gdiplus::Ok) {
+        return picture;
+    }
+    return scaled;
+}
+
+// Pixels that antialiasing may reach beyond a block's laid-out rows.
+constexpr int kDrawSlack = 16;
+
 }  // namespace
+
+float UIPatchNotes::KnownHeight(size_t index, INT style, Gdiplus::REAL width) const {
+    if (index >= measured_.size()) {
+        return -1.0f;
+    }
+    const MeasuredText& known = measured_[index];
+    const PatchNoteBlock& block = blocks[index];
+    const bool same = known.text == block.text && known.fontSize == block.fontSize &&
+                      known.style == style && known.width == width;
+    return same ? known.height : -1.0f;
+}
+
+void UIPatchNotes::RememberHeight(size_t index, INT style, Gdiplus::REAL width, float height) {
+    if (measured_.size() < blocks.size()) {
+        measured_.resize(blocks.size());
+    }
+    const PatchNoteBlock& block = blocks[index];
+    measured_[index] = {block.text, block.fontSize, style, width, height};
+}
 
 void UIPatchNotes::Draw(Gdiplus::Graphics& graphics) {
     {
@@ -75,11 +132,19 @@ void UIPatchNotes::Draw(Gdiplus::Graphics& graphics) {
     const Gdiplus::GraphicsState saved = graphics.Save();
     graphics.SetClip(ToGdiRect(bounds));
 
+    // Rows this paint can show; blocks outside them are laid out, not drawn.
+    Gdiplus::RectF shown;
+    graphics.GetVisibleClipBounds(&shown);
+    const auto isShown = [&shown](int top, int bottom) {
+        return bottom + kDrawSlack > shown.Y && top - kDrawSlack < shown.Y + shown.Height;
+    };
+
     NotesPaint paint;
     clickAreas.clear();
     const int origin = static_cast<int>(bounds.top) - scrollOffset;
     int y = origin + kNotesTopPadding;
-    for (const PatchNoteBlock& block : blocks) {
+    for (size_t index = 0; index < blocks.size(); ++index) {
+        const PatchNoteBlock& block = blocks[index];
         y += block.spaceBefore;
         const int top = y;
         const int left = static_cast<int>(bounds.left) + kNotesIndentStep * block.indent;
@@ -93,10 +158,17 @@ void UIPatchNotes::Draw(Gdiplus::Graphics& graphics) {
             const Gdiplus::RectF box = FloatRect(
                 textStart, top, static_cast<int>(bounds.right) - kNotesTextRightMargin - textStart,
                 kNotesTextBoxHeight);
-            const float measured = paint.DrawText(
-                graphics, block.text, block.fontSize,
-                block.bold ? Gdiplus::FontStyleBold : Gdiplus::FontStyleRegular, box);
-            y = top + TextBlockAdvance(measured, block.bold) + block.spaceAfter;
+            const INT style = block.bold ? Gdiplus::FontStyleBold : Gdiplus::FontStyleRegular;
+            float height = KnownHeight(index, style, box.Width);
+            if (height < 0) {
+                height = paint.Measure(graphics, block.text, block.fontSize, style, box);
+                RememberHeight(index, style, box.Width, height);
+            }
+            const int advance = TextBlockAdvance(height, block.bold);
+            if (isShown(top, top + advance)) {
+                paint.Draw(graphics, block.text, block.fontSize, style, box);
+            }
+            y = top + advance + block.spaceAfter;
             continue;
         }
 
@@ -106,9 +178,9 @@ void UIPatchNotes::Draw(Gdiplus::Graphics& graphics) {
         const int barWidth = std::min(kNotesToggleBarMaxWidth, available);
         graphics.FillRectangle(&paint.toggleBar, barLeft, top, barWidth, kNotesToggleBarHeight);
         graphics.DrawRectangle(&paint.frame, barLeft, top, barWidth, kNotesToggleBarHeight);
-        paint.DrawText(graphics, image.expanded ? L"[ - ] Hide image" : L"[ + ] Show image",
-                       kToggleLabelSize, Gdiplus::FontStyleBold,
-                       FloatRect(left + 30, top + 2, barWidth - 16, 24));
+        paint.Draw(graphics, image.expanded ? L"[ - ] Hide image" : L"[ + ] Show image",
+                   kToggleLabelSize, Gdiplus::FontStyleBold,
+                   FloatRect(left + 30, top + 2, barWidth - 16, 24));
         clickAreas.push_back(
             {RECT{barLeft, top, barLeft + barWidth, top + kNotesToggleBarHeight}, block.image});
 
@@ -119,7 +191,7 @@ void UIPatchNotes::Draw(Gdiplus::Graphics& graphics) {
         // A picture that cannot be decoded fails once; the window repaints on
         // every status text of an update.
         if (!image.bitmap && !image.undecodable) {
-            image.bitmap = decode(image);
+            image.bitmap = AtShownSize(decode(image), available);
             image.undecodable = !image.bitmap;
         }
         const int pictureTop = top + kNotesPictureTop;
@@ -127,15 +199,17 @@ void UIPatchNotes::Draw(Gdiplus::Graphics& graphics) {
             const SIZE drawn =
                 FitPatchImage(static_cast<int>(image.bitmap->GetWidth()),
                               static_cast<int>(image.bitmap->GetHeight()), available);
-            graphics.DrawImage(image.bitmap.get(),
-                               Gdiplus::Rect(barLeft, pictureTop, drawn.cx, drawn.cy));
+            if (isShown(pictureTop, pictureTop + drawn.cy)) {
+                graphics.DrawImage(image.bitmap.get(),
+                                   Gdiplus::Rect(barLeft, pictureTop, drawn.cx, drawn.cy));
+            }
             clickAreas.push_back(
                 {RECT{barLeft, pictureTop, barLeft + drawn.cx, pictureTop + drawn.cy},
                  block.image});
             y = pictureTop + drawn.cy + kNotesPictureGap + block.spaceAfter;
         } else {
-            paint.DrawText(graphics, L"Image unavailable", kUnavailableSize,
-                           Gdiplus::FontStyleItalic, FloatRect(barLeft, pictureTop, available, 24));
+            paint.Draw(graphics, L"Image unavailable", kUnavailableSize, Gdiplus::FontStyleItalic,
+                       FloatRect(barLeft, pictureTop, available, 24));
             clickAreas.push_back({RECT{barLeft, pictureTop, bounds.right - kNotesTextRightMargin,
                                        top + kNotesMissingImageAdvance},
                                   block.image});

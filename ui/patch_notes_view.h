@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 // Where an image toggle (its bar, or its picture) was drawn in the last paint;
@@ -17,7 +18,8 @@ struct ClickArea {
 
 // The patch-notes panel: word-wrapped text blocks, bullets, headings and
 // collapsible images over a translucent fill, with a thin scroll bar. It lays
-// out everything on every paint and remembers where the toggles landed.
+// out everything on every paint, draws what the paint can show and remembers
+// where the toggles landed.
 class UIPatchNotes : public UIElement {
   public:
     UIPatchNotes() = default;
@@ -50,6 +52,21 @@ class UIPatchNotes : public UIElement {
     PatchImageDecoder decode = DecodePatchImage;  // tests count the attempts
 
   private:
+    // A text block's measured height, kept while its text, size, style and
+    // width stay the same: a paint in bands lays the notes out once per band.
+    struct MeasuredText {
+        std::wstring text;
+        float fontSize = 0.0f;
+        INT style = 0;
+        Gdiplus::REAL width = 0.0f;
+        float height = -1.0f;
+    };
+    // The remembered height of blocks[index] in a box width wide; -1 when it
+    // must be measured.
+    float KnownHeight(size_t index, INT style, Gdiplus::REAL width) const;
+    void RememberHeight(size_t index, INT style, Gdiplus::REAL width, float height);
+    std::vector<MeasuredText> measured_;
+
     int Height() const { return static_cast<int>(bounds.bottom - bounds.top); }
     void ScrollThumbTo(int thumbTop);
     void Invalidate() const;

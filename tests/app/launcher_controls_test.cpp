@@ -377,6 +377,7 @@ TEST_F(LauncherControls, StatusRepaintsItsAreaAsTheWholeFrameShowsIt) {
     Build();
     ASSERT_NE(launcher.CurrentBackdrop(), nullptr);
     const uint32_t kUntouched = 0x123456;
+    launcher.patchNotesView->SetBlocks(SampleNotes());
     launcher.SetStatus(L"Downloading... 42% (812.4 KB/s)");
     const PaintedWindow before(launcher, kUntouched);
     launcher.SetStatus(L"Extracting... 97%");
@@ -384,8 +385,11 @@ TEST_F(LauncherControls, StatusRepaintsItsAreaAsTheWholeFrameShowsIt) {
 
     const RECT status = launcher.StatusArea();
     const RECT corner = {1200, 650, 1300, 740};
+    // The notes painted alone, in bands that start elsewhere than the whole frame's.
+    const RECT notes = launcher.patchNotesView->bounds;
     const PaintedWindow statusPart(launcher, kUntouched, &status);
     const PaintedWindow cornerPart(launcher, kUntouched, &corner);
+    const PaintedWindow notesPart(launcher, kUntouched, &notes);
     int wrong = 0;
     for (int y = 0; y < 720; ++y) {
         for (int x = 0; x < 1280; ++x) {
@@ -394,6 +398,8 @@ TEST_F(LauncherControls, StatusRepaintsItsAreaAsTheWholeFrameShowsIt) {
             wrong += !inStatus && before.Pixel(x, y) != whole.Pixel(x, y);
             wrong += statusPart.Pixel(x, y) != (inStatus ? whole.Pixel(x, y) : kUntouched);
             wrong += cornerPart.Pixel(x, y) != (inCorner ? whole.Pixel(x, y) : kUntouched);
+            wrong += notesPart.Pixel(x, y) !=
+                     (PtInRect(&notes, {x, y}) ? whole.Pixel(x, y) : kUntouched);
         }
     }
     EXPECT_EQ(wrong, 0);
