@@ -15,8 +15,9 @@ namespace {
 
 // The worker's status texts are taken and repainted at most this often: a
 // download brings a new text for every read, and each message and repaint
-// costs time that the update would rather have.
-constexpr DWORD kStatusPaintIntervalMs = 40;
+// costs time that the update would rather have. Ten steps a second keep the
+// bar moving smoothly enough.
+constexpr DWORD kStatusPaintIntervalMs = 100;
 
 // The antialiased outline of the bar reaches a pixel past its bounds.
 constexpr int kStatusAreaMargin = 2;
