@@ -11,8 +11,8 @@
 
 // Writes planned entries to their files on the calling thread and on worker
 // threads, each with a reader of its own over the archive (the calling
-// thread with plan's) and one fixed buffer. Entries are handed over in archive order;
-// the caller learns of each outcome by its index.
+// thread with plan's) and one fixed buffer. Entries are handed over in
+// archive order; the caller learns of each outcome by its index.
 class EntryWriters {
   public:
     // threads: 1 writes on the calling thread with plan's reader.
