@@ -96,10 +96,6 @@ Backdrop MakeBackdrop(Gdiplus::Image* background, int width, int height) {
     return backdrop;
 }
 
-void PaintLauncher(LauncherUI& launcher, HDC target, int width, int height) {
-    PaintLauncher(launcher, target, width, height, RECT{0, 0, width, height});
-}
-
 void PaintLauncher(LauncherUI& launcher, HDC target, int width, int height, const RECT& area) {
     const RECT window = {0, 0, width, height};
     RECT part = {};

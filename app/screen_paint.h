@@ -17,11 +17,8 @@ using Backdrop = ArgbPixels;
 // without one) and the translucent panel behind the patch notes over it.
 Backdrop MakeBackdrop(Gdiplus::Image* background, int width, int height);
 
-// Paints the launcher screen, width x height, into target: a fresh frame
-// starting from the backdrop, every visible element over it, copied band by
-// band. GDI+ must be running.
-void PaintLauncher(LauncherUI& launcher, HDC target, int width, int height);
-
-// The same for the part of the screen inside area only: the elements that
-// reach into it are drawn, nothing outside it is touched.
+// Paints the part inside area of the launcher screen, width x height, into
+// target: a fresh frame starting from the backdrop, every visible element
+// that reaches into the part over it, copied band by band; nothing outside
+// the part is touched. GDI+ must be running.
 void PaintLauncher(LauncherUI& launcher, HDC target, int width, int height, const RECT& area);
