@@ -5,9 +5,10 @@
 # 1. first painted frame of the launcher against a minimal window program
 #    (bench/minimal_window.cpp), alternating runs, medians and ratio;
 # 2. the update of an empty game folder from one 256 MiB full archive on the
-#    loopback site, by the launcher against Updater::Run alone, medians,
-#    ratio and the launcher's peak working set; then the same with two busy
-#    loops on the machine's cores ("loaded").
+#    loopback site, by the launcher against Updater::Run alone, in a process
+#    of its own and in the benchmark's process (bench/update_bench.cpp),
+#    medians, ratios and the launcher's peak working set; then the same with
+#    two busy loops on the machine's cores ("loaded").
 # With "trace", the launcher's start-up steps are timed as well.
 set -uo pipefail
 BUILD="$(cd "$1" && pwd)"
