@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "common/command_line.h"
+#include "common/path.h"
 #include "common/site.h"
 #include "common/process.h"
 #include "bench/bench_support.h"
@@ -99,15 +100,13 @@ double SecondsToStamp(HANDLE process, const std::wstring& folder, const std::str
 
 double RunEngineProcess(const std::string& stamp) {
     const std::wstring folder = FreshFolder(L"vantora-bench-engine-process");
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
     ProcessOptions options;
     options.workingFolder = folder;
     options.hidden = true;
     DWORD code = 0;
     UniqueProcessInformation started;
     const double start = Now();
-    if (!RunProcess(QuoteArgument(self) + L" --engine", options, code, &started)) {
+    if (!RunProcess(QuoteArgument(ModulePath()) + L" --engine", options, code, &started)) {
         return -1;
     }
     return SecondsToStamp(started.process.get(), folder, stamp, start, nullptr);
