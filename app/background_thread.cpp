@@ -3,6 +3,7 @@
 
 #include "app/background_work.h"
 #include "app/launcher_ui.h"
+#include "common/update_log.h"
 
 namespace {
 
@@ -15,7 +16,12 @@ struct WorkerContext {
 
 DWORD WINAPI WorkerProcedure(LPVOID parameter) {
     std::unique_ptr<WorkerContext> context(static_cast<WorkerContext*>(parameter));
-    RunBackgroundWork(context->window, context->gameDirectory, context->hooks);
+    // An exception must not take the program down with the thread.
+    try {
+        RunBackgroundWork(context->window, context->gameDirectory, context->hooks);
+    } catch (const std::exception& error) {
+        LogUpdate(L"Internal error: %S", error.what());
+    }
     return 0;
 }
 

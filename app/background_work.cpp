@@ -8,6 +8,7 @@
 #include "app/launcher_messages.h"
 #include "common/process.h"
 #include "common/site.h"
+#include "common/update_log.h"
 #include "common/win_handle.h"
 #include "patchnotes/patch_notes.h"
 #include "patchnotes/web_fetch.h"
@@ -101,7 +102,15 @@ void RunBackgroundWork(HWND window, const std::wstring& gameDirectory,
     updater.onStatus = [&hooks](const std::wstring& text) { PostStatus(hooks, text); };
     updater.showMessageBox = hooks.messageBox;  // the extraction-failure dialog
 
-    if (!hooks.runUpdate(updater)) {
+    bool updated = false;
+    try {
+        updated = hooks.runUpdate(updater);
+    } catch (const std::exception& error) {
+        // The run stopped where nothing expected it to: fail as any other
+        // failed run does, with the file check.
+        LogUpdate(L"Internal error: %S", error.what());
+    }
+    if (!updated) {
         if (updater.haltedAfterExtractionFailure) {
             PostStatus(hooks, L"Update halted after extraction failure.");
             return;

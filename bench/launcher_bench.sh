@@ -8,7 +8,10 @@
 #    loopback site, by the launcher against Updater::Run alone, in a process
 #    of its own and in the benchmark's process (bench/update_bench.cpp),
 #    medians, ratios and the launcher's peak working set; then the same with
-#    two busy loops on the machine's cores ("loaded").
+#    two busy loops on the machine's cores ("loaded");
+# 3. the same update by Updater::Run in the benchmark's process, in turns
+#    with the test key that signs the site (the signature fetched and
+#    checked) and without, medians and ratio.
 # With "trace", the launcher's start-up steps are timed as well.
 set -uo pipefail
 BUILD="$(cd "$1" && pwd)"
@@ -54,3 +57,7 @@ done
 trap 'kill "${busy[@]}" 2>/dev/null; cleanup' EXIT
 update 0.8 | sed 's/^/loaded: /'
 kill "${busy[@]}" 2>/dev/null
+echo "== the same update with the signature checked and without ($VARIANT, $RUNS runs each)"
+wine "$(z "$BUILD/bench/update_bench.exe")" --signature \
+    "$(head -c 128 "$KEYS/test-only-update-key-1.txt")" 7 "$RUNS" </dev/null 2>&1 |
+    tr -d '\r' | grep -v -e '^Checking for updates' -e '^Applying FULL' -e '^Update finished'

@@ -11,6 +11,10 @@
 // one the window is judged by: it differs from the launcher by the window
 // alone) and the launcher's peak working set. GOAL is the ratio to reach
 // (default 0.9; less on a loaded machine).
+//   update_bench --signature PUBLIC_KEY STAMP [RUNS]
+// times Updater::Run in this process against a signed update folder, in
+// turns with the key (the signature fetched and checked) and without, and
+// prints the medians and the ratio time without / time with.
 #include <windows.h>
 #include <psapi.h>
 #include <shellapi.h>
@@ -56,18 +60,19 @@ bool VersionIs(const std::wstring& folder, const std::string& stamp) {
     return std::string(buffer, read) == stamp;
 }
 
-bool RunEngineHere() {
+bool RunEngineHere(const std::vector<std::string>& keys = {}) {
     Updater updater;
     updater.baseUrl = UpdateFolderUrl();
     updater.onStatus = [](const std::wstring&) {};
+    updater.updateKeys = keys;
     return updater.Run();
 }
 
-double RunEngineInThisProcess(const std::string& stamp) {
+double RunEngineInThisProcess(const std::string& stamp, const std::vector<std::string>& keys = {}) {
     const std::wstring folder = FreshFolder(L"vantora-bench-engine");
     SetCurrentDirectoryW(folder.c_str());
     const double start = Now();
-    const bool ok = RunEngineHere();
+    const bool ok = RunEngineHere(keys);
     const double seconds = Now() - start;
     SetCurrentDirectoryW(L"\\");
     return ok && VersionIs(folder, stamp) ? seconds : -1;
@@ -122,9 +127,45 @@ double RunLauncher(const std::wstring& program, const std::string& stamp, SIZE_T
 
 }  // namespace
 
+// With the key and without, in turns; 1 when a run failed.
+int CompareSignatureCheck(const std::string& key, const std::string& stamp, int runs) {
+    std::vector<double> with;
+    std::vector<double> without;
+    for (int i = 0; i < runs; ++i) {
+        double seconds[2] = {};
+        for (int turn = 0; turn < 2; ++turn) {
+            const int which = (i + turn) % 2;
+            seconds[which] = RunEngineInThisProcess(
+                stamp, which == 0 ? std::vector<std::string>{key} : std::vector<std::string>{});
+        }
+        if (seconds[0] < 0 || seconds[1] < 0) {
+            std::fwprintf(stderr, L"run %d failed (with the key %.2f s, without %.2f s)\n", i,
+                          seconds[0], seconds[1]);
+            return 1;
+        }
+        std::wprintf(L"run %d: with the key %.3f s, without %.3f s\n", i, seconds[0], seconds[1]);
+        with.push_back(seconds[0]);
+        without.push_back(seconds[1]);
+    }
+    const double mw = Median(with);
+    const double mo = Median(without);
+    std::wprintf(
+        L"median update: with the key %.3f s, without %.3f s, ratio %.3f (goal: at "
+        L"least 0.99)\n",
+        mw, mo, mo / mw);
+    return 0;
+}
+
 int wmain(int argc, wchar_t** argv) {
     if (argc == 2 && std::wstring(argv[1]) == L"--engine") {
         return RunEngineHere() ? 0 : 1;
+    }
+    if (argc >= 4 && std::wstring(argv[1]) == L"--signature") {
+        const std::wstring key = argv[2];
+        const std::wstring stamp = argv[3];
+        return CompareSignatureCheck(std::string(key.begin(), key.end()),
+                                     std::string(stamp.begin(), stamp.end()),
+                                     argc > 4 ? _wtoi(argv[4]) : 9);
     }
     if (argc < 3) {
         std::fwprintf(stderr, L"usage: update_bench LAUNCHER STAMP [RUNS] [GOAL]\n");

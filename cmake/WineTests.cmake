@@ -93,7 +93,7 @@ function(vantora_add_emulated_run target otherCount otherText)
 endfunction()
 
 # Checks of the built programs that need no Windows: machine type, GUI
-# subsystem, system DLLs only, the administrator manifest.
+# subsystem, KnownDLLs alone in the import table, the administrator manifest.
 # vantora_add_program_check(TARGET [DLL...]): the listed DLLs must not be imported.
 function(vantora_add_program_check target)
     string(TOLOWER "${ARGN}" forbidden)

@@ -2,10 +2,13 @@
 # Checks a built Windows program without running it:
 #   check-program.sh PROGRAM MACHINE OBJDUMP OBJCOPY [FORBIDDEN]
 # MACHINE is i386 or x86-64. The program must be of that machine type, a GUI
-# program, import only system DLLs (it is linked statically: a MinGW runtime
-# DLL would be missing beside it on a player's machine) and none of the
-# space-separated FORBIDDEN ones, and embed the manifest that asks for
-# administrator rights and declares Windows 7.
+# program, import only KnownDLLs of Windows 7 and none of the space-separated
+# FORBIDDEN ones, and embed the manifest that asks for administrator rights
+# and declares Windows 7. Windows takes a KnownDLL from the system folder
+# alone; any other DLL in the import table it looks for in the program's own
+# folder first (the game folder, where a MinGW runtime DLL would be missing
+# and a planted one would run with administrator rights): the programs
+# delay-load the other system DLLs they use from the system folder.
 set -uo pipefail
 program="$1"
 machine="$2"
@@ -28,13 +31,18 @@ grep -q "file format $format\$" <<<"$headers" || fail "not a $machine program"
 grep -Eq '^Subsystem[[:space:]]+00000002[[:space:]]+\(Windows GUI\)' <<<"$headers" ||
     fail "not a Windows GUI program"
 
-system_dlls=" advapi32.dll bcrypt.dll comctl32.dll gdi32.dll gdiplus.dll kernel32.dll msvcrt.dll ole32.dll rstrtmgr.dll shell32.dll shlwapi.dll user32.dll winhttp.dll "
+# HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\KnownDLLs of Windows 7.
+known_dlls="advapi32.dll clbcatq.dll comdlg32.dll difxapi.dll gdi32.dll iertutil.dll imagehlp.dll
+    imm32.dll kernel32.dll lpk.dll msctf.dll msvcrt.dll normaliz.dll nsi.dll ole32.dll oleaut32.dll
+    psapi.dll rpcrt4.dll sechost.dll setupapi.dll shell32.dll shlwapi.dll urlmon.dll user32.dll
+    usp10.dll wininet.dll wldap32.dll ws2_32.dll"
+known_dlls=" $(echo $known_dlls) "
 imports="$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z' | tr -d '\r')"
 [ -n "$imports" ] || fail "no DLL imports found"
 for dll in $imports; do
-    case "$system_dlls" in
+    case "$known_dlls" in
     *" $dll "*) ;;
-    *) fail "imports $dll, which is not a system DLL" ;;
+    *) fail "imports $dll, which is not a KnownDLL of Windows 7" ;;
     esac
     case "$forbidden" in
     *" $dll "*) fail "imports $dll, which this program must not use" ;;

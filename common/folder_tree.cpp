@@ -18,6 +18,14 @@ bool RemoveFolderTree(const std::wstring& folder, std::wstring* leftPath, DWORD*
         }
         complete = false;
     };
+    // A folder that is itself a link goes as a link: what it points to stays.
+    const DWORD own = GetFileAttributesW(folder.c_str());
+    if (own != INVALID_FILE_ATTRIBUTES && (own & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        if (!RemoveDirectoryW(folder.c_str()) && !DeleteFileW(folder.c_str())) {
+            remember(folder);
+        }
+        return complete;
+    }
     WIN32_FIND_DATAW data;
     {
         UniqueFind find(FindFirstFileW(JoinPath(folder, L"*").c_str(), &data));

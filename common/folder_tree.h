@@ -7,7 +7,7 @@
 // True for the "." and ".." entries of a folder listing.
 bool IsDotEntry(const wchar_t* name);
 
-// Deletes a folder and everything below it. Reparse points are removed as
-// links, never followed. Returns false and names the first item that could
-// not be removed when anything is left.
+// Deletes a folder and everything below it. Reparse points, the folder
+// itself among them, are removed as links, never followed. Returns false
+// and names the first item that could not be removed when anything is left.
 bool RemoveFolderTree(const std::wstring& folder, std::wstring* leftPath, DWORD* error);

@@ -47,11 +47,17 @@ std::wstring ExtendedLengthPath(const std::wstring& path) {
     if (path.compare(0, 4, L"\\\\?\\") == 0 || path.compare(0, 4, L"\\\\.\\") == 0) {
         return path;
     }
-    const std::wstring full = GetFullPath(path);
-    if (full.compare(0, 2, L"\\\\") == 0) {
-        return L"\\\\?\\UNC\\" + full.substr(2);
+    return ExtendedFullPath(GetFullPath(path));
+}
+
+std::wstring ExtendedFullPath(const std::wstring& fullPath) {
+    if (fullPath.compare(0, 4, L"\\\\?\\") == 0 || fullPath.compare(0, 4, L"\\\\.\\") == 0) {
+        return fullPath;
     }
-    return L"\\\\?\\" + full;
+    if (fullPath.compare(0, 2, L"\\\\") == 0) {
+        return L"\\\\?\\UNC\\" + fullPath.substr(2);
+    }
+    return L"\\\\?\\" + fullPath;
 }
 
 std::wstring WithoutTrailingSeparators(std::wstring path) {

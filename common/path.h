@@ -19,6 +19,11 @@ std::wstring GetFullPath(const std::wstring& path);
 // in that form, or a device path, stays as it is.
 std::wstring ExtendedLengthPath(const std::wstring& path);
 
+// The extended-length form of a path that is already full ("C:\...",
+// "\\server\...") and nothing else: a trailing blank or dot of its last
+// component, which GetFullPathNameW would drop, stays.
+std::wstring ExtendedFullPath(const std::wstring& fullPath);
+
 // path without the separators at its end.
 std::wstring WithoutTrailingSeparators(std::wstring path);
 

@@ -3,15 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/text.h"
+
 namespace {
 
 const ULONG kDigestBytes = 32;
 const size_t kBackgroundBlocks = 4;
 const size_t kBackgroundBlockBytes = 1 << 20;
-
-bool IsHexDigit(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
 
 }  // namespace
 
@@ -47,21 +45,18 @@ void Sha256::Update(const void* data, size_t size) {
     }
 }
 
-std::string Sha256::FinishHex() {
-    unsigned char digest[kDigestBytes] = {};
+std::vector<unsigned char> Sha256::Finish() {
+    std::vector<unsigned char> digest(kDigestBytes);
     if (hash_ == nullptr || failed_ ||
-        !BCRYPT_SUCCESS(BCryptFinishHash(hash_, digest, kDigestBytes, 0))) {
-        failed_ = true;
-        return std::string();
+        !BCRYPT_SUCCESS(BCryptFinishHash(hash_, digest.data(), kDigestBytes, 0))) {
+        digest.clear();
     }
     failed_ = true;  // a finished hash takes no more data
-    static const char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned char byte : digest) {
-        hex += kDigits[byte >> 4];
-        hex += kDigits[byte & 15];
-    }
-    return hex;
+    return digest;
+}
+
+std::string Sha256::FinishHex() {
+    return BytesToHex(Finish());
 }
 
 BackgroundSha256::BackgroundSha256()
@@ -130,13 +125,12 @@ void BackgroundSha256::Work() {
 }
 
 bool IsSha256Hex(const std::string& text) {
-    if (text.size() != 2 * kDigestBytes) {
-        return false;
-    }
-    for (char c : text) {
-        if (!IsHexDigit(c)) {
-            return false;
-        }
-    }
-    return true;
+    std::vector<unsigned char> digest;
+    return text.size() == 2 * kDigestBytes && HexToBytes(text, digest);
+}
+
+std::vector<unsigned char> Sha256Of(const std::string& bytes) {
+    Sha256 hash;
+    hash.Update(bytes.data(), bytes.size());
+    return hash.Finish();
 }

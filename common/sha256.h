@@ -24,8 +24,10 @@ class Sha256 {
 
     void Update(const void* data, size_t size);
 
+    // The digest's 32 bytes; empty when the hash failed. The object is
+    // spent afterwards.
+    std::vector<unsigned char> Finish();
     // The digest as 64 lower-case hex digits; empty when the hash failed.
-    // The object is spent afterwards.
     std::string FinishHex();
 
   private:
@@ -68,3 +70,6 @@ class BackgroundSha256 {
 // True for 64 hex digits of either case: the form a SHA-256 digest is
 // written in.
 bool IsSha256Hex(const std::string& text);
+
+// The SHA-256 of bytes; empty when the system could not hash.
+std::vector<unsigned char> Sha256Of(const std::string& bytes);

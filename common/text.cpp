@@ -69,3 +69,48 @@ std::wstring BytesToWide(const std::string& bytes) {
     }
     return wide;
 }
+
+namespace {
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+}  // namespace
+
+bool HexToBytes(const std::string& hex, std::vector<unsigned char>& bytes) {
+    if (hex.size() % 2 != 0) {
+        return false;
+    }
+    std::vector<unsigned char> out(hex.size() / 2);
+    for (size_t i = 0; i < out.size(); ++i) {
+        const int high = HexValue(hex[2 * i]);
+        const int low = HexValue(hex[2 * i + 1]);
+        if (high < 0 || low < 0) {
+            return false;
+        }
+        out[i] = static_cast<unsigned char>(high * 16 + low);
+    }
+    bytes.swap(out);
+    return true;
+}
+
+std::string BytesToHex(const std::vector<unsigned char>& bytes) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(bytes.size() * 2);
+    for (unsigned char byte : bytes) {
+        hex += kDigits[byte >> 4];
+        hex += kDigits[byte & 15];
+    }
+    return hex;
+}

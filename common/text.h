@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Converts bytes taken as UTF-8 to UTF-16. Invalid sequences are not an
 // error: the system substitutes them. An empty input gives an empty output.
@@ -18,3 +19,10 @@ std::wstring ArchiveNameToWide(const std::string& bytes);
 
 // Every byte becomes one UTF-16 unit of the same value (Latin-1).
 std::wstring BytesToWide(const std::string& bytes);
+
+// Reads hex digits of either case, two per byte; false for anything else
+// (an odd count, a blank, a sign).
+bool HexToBytes(const std::string& hex, std::vector<unsigned char>& bytes);
+
+// Lower-case hex digits, two per byte.
+std::string BytesToHex(const std::vector<unsigned char>& bytes);

@@ -4,6 +4,7 @@
 
 #include <cwchar>
 
+#include "common/link_guard.h"
 #include "common/text.h"
 #include "common/win_handle.h"
 
@@ -125,9 +126,12 @@ std::wstring FormatLogMessage(const wchar_t* format, va_list args) {
 }
 
 void AppendUpdateLogLine(const wchar_t* path, const std::wstring& message) {
-    UniqueFile file(CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
+    // The diary itself is opened, never a file a link at its name points to.
+    UniqueFile file(CreateFileW(path, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    const DWORD attributes = file ? OpenFileAttributes(file.get()) : INVALID_FILE_ATTRIBUTES;
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
         return;
     }
     SYSTEMTIME now;

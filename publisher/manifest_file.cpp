@@ -2,35 +2,64 @@
 
 #include <windows.h>
 
+#include "common/file_read.h"
 #include "common/path.h"
 #include "common/win_handle.h"
+#include "publisher/update_signature.h"
 #include "updater/file_replace.h"
 
 namespace {
 
-bool ReadWholeFile(const std::wstring& path, std::string& text, DWORD& error) {
-    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-        error = GetLastError();
-        return false;
+// A complete copy of text in a scratch file beside its target, removed
+// unless it was moved over the target.
+class ScratchCopy {
+  public:
+    ScratchCopy() = default;
+    ScratchCopy(const ScratchCopy&) = delete;
+    ScratchCopy& operator=(const ScratchCopy&) = delete;
+    ~ScratchCopy() {
+        if (!path_.empty()) {
+            DeleteFileW(path_.c_str());
+        }
     }
-    char block[65536];
-    DWORD read = 0;
-    while (ReadFile(file.get(), block, sizeof(block), &read, nullptr) && read > 0) {
-        text.append(block, read);
+
+    bool Write(const std::wstring& target, const std::string& text, DWORD& error) {
+        UniqueFile file = CreateTempFileBeside(target, path_);
+        if (!file) {
+            error = GetLastError();
+            path_.clear();  // nothing of ours to remove
+            return false;
+        }
+        DWORD written = 0;
+        if (!WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written,
+                       nullptr) ||
+            written != text.size() || !FlushFileBuffers(file.get())) {
+            error = GetLastError();
+            return false;
+        }
+        return true;
     }
-    error = GetLastError();
-    return read == 0;
-}
+
+    bool MoveOver(const std::wstring& target, DWORD& error) {
+        if (!MoveOverTarget(path_, target, error)) {
+            return false;
+        }
+        path_.clear();
+        return true;
+    }
+
+  private:
+    std::wstring path_;
+};
 
 }  // namespace
 
 bool ManifestFile::Load(const std::wstring& updateFolder, std::wstring& error) {
+    folder_ = updateFolder;
     path_ = JoinPath(updateFolder, L"manifest.json");
     std::string text;
     DWORD readError = 0;
-    if (!ReadWholeFile(path_, text, readError)) {
+    if (!ReadFileBytes(path_, text, SIZE_MAX, &readError)) {
         if (readError == ERROR_FILE_NOT_FOUND) {
             return true;
         }
@@ -42,6 +71,7 @@ bool ManifestFile::Load(const std::wstring& updateFolder, std::wstring& error) {
         error = path_ + L" does not parse as the launcher parses it; fix it by hand first.";
         return false;
     }
+    text_.swap(text);
     return true;
 }
 
@@ -67,11 +97,38 @@ void ManifestFile::Add(const char* list, const nlohmann::ordered_json& package,
     root_["latest"] = latest;
 }
 
-bool ManifestFile::Save(std::wstring& error) const {
+ManifestSave ManifestFile::Save(const ByteString& signingKey, std::wstring& error) const {
+    const std::string text = root_.dump(2) + "\n";
     DWORD code = ERROR_SUCCESS;
-    if (!ReplaceFileContents(path_, root_.dump(2) + "\n", code)) {
-        error = L"Cannot write " + path_ + L" (Win32 error " + std::to_wstring(code) + L").";
-        return false;
+    if (signingKey.empty()) {
+        if (!ReplaceFileContents(path_, text, code)) {
+            error = L"Cannot write " + path_ + L" (Win32 error " + std::to_wstring(code) + L").";
+            return ManifestSave::kNothingWritten;
+        }
+        return ManifestSave::kSaved;
     }
-    return true;
+    const std::string signature = SignatureFileText(signingKey, text);
+    if (signature.empty()) {
+        error = L"The system could not sign the manifest.";
+        return ManifestSave::kNothingWritten;
+    }
+    const std::wstring signaturePath = JoinPath(folder_, kSignatureFileName);
+    ScratchCopy manifestCopy;
+    ScratchCopy signatureCopy;
+    if (!manifestCopy.Write(path_, text, code) ||
+        !signatureCopy.Write(signaturePath, signature, code) ||
+        !manifestCopy.MoveOver(path_, code)) {
+        error = L"Cannot write " + path_ + L" and its signature (Win32 error " +
+                std::to_wstring(code) + L").";
+        return ManifestSave::kNothingWritten;
+    }
+    // The manifest goes first: should the signature not follow, "sign"
+    // completes the folder as this run meant it.
+    if (!signatureCopy.MoveOver(signaturePath, code)) {
+        error = L"The new manifest is in place, but " + signaturePath +
+                L" could not be written (Win32 error " + std::to_wstring(code) +
+                L"); launchers refuse the update until \"vantora-publish sign\" has signed it.";
+        return ManifestSave::kSignatureNotWritten;
+    }
+    return ManifestSave::kSaved;
 }

@@ -5,7 +5,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include "common/ecdsa_p256.h"
 #include "updater/updater.h"
+
+enum class ManifestSave {
+    kSaved,
+    kNothingWritten,       // the folder is as it was
+    kSignatureNotWritten,  // the new manifest is in place, its signature is not
+};
 
 // The manifest of an update folder as the publisher edits it: the JSON kept
 // whole, in its own key order, with every package and key the publisher does
@@ -24,15 +31,21 @@ class ManifestFile {
     // Appends package to list and sets "latest".
     void Add(const char* list, const nlohmann::ordered_json& package, const std::string& latest);
 
-    // Writes the manifest to a temporary file beside it and moves that into
-    // place. False, with a message in error, when that failed; the old
-    // manifest is then unchanged.
-    bool Save(std::wstring& error) const;
+    // Writes the manifest to a temporary file beside it and, with a signing
+    // key, its signature "manifest.json.sig" to another; then moves the
+    // manifest into place and the signature after it. Between the two moves
+    // the folder holds the new manifest with the old signature. A message in
+    // error unless kSaved.
+    ManifestSave Save(const ByteString& signingKey, std::wstring& error) const;
 
     const nlohmann::ordered_json& json() const { return root_; }
+    // The bytes Load read; empty for a folder without a manifest.
+    const std::string& text() const { return text_; }
 
   private:
+    std::wstring folder_;
     std::wstring path_;
+    std::string text_;
     nlohmann::ordered_json root_ = nlohmann::ordered_json::object();
     UpdateManifest parsed_;
 };

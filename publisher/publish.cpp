@@ -13,7 +13,9 @@
 #include "publisher/manifest_file.h"
 #include "publisher/release_tree.h"
 #include "publisher/tree_diff.h"
+#include "publisher/update_signature.h"
 #include "publisher/zip_writer.h"
+#include "updater/file_replace.h"
 
 namespace {
 
@@ -89,7 +91,7 @@ bool WriteArchive(const std::wstring& root, const std::vector<TreeItem>& items,
 int Publish(const std::wstring& root, const std::vector<TreeItem>& items,
             const std::wstring& updateFolder, const char* list, const std::string& zipName,
             int64_t stamp, const nlohmann::ordered_json& version, const std::string& latest,
-            ManifestFile& manifest) {
+            ManifestFile& manifest, const ByteString& signingKey) {
     const std::wstring archivePath = JoinPath(updateFolder, Utf8ToWide(zipName));
     if (GetFileAttributesW(archivePath.c_str()) != INVALID_FILE_ATTRIBUTES) {
         return Refuse(archivePath + L" already exists; pick another stamp.");
@@ -111,8 +113,11 @@ int Publish(const std::wstring& root, const std::vector<TreeItem>& items,
     package["created"] = stamp;
     package["sha256"] = digest.sha256;
     manifest.Add(list, package, latest);
-    if (!manifest.Save(error)) {
+    const ManifestSave saved = manifest.Save(signingKey, error);
+    if (saved == ManifestSave::kNothingWritten) {
         DeleteFileW(archivePath.c_str());
+    }
+    if (saved != ManifestSave::kSaved) {
         return Refuse(error);
     }
     PrintLine(L"Published " + Utf8ToWide(zipName) + L" (" + Megabytes(digest.size) + L", sha256 " +
@@ -120,10 +125,24 @@ int Publish(const std::wstring& root, const std::vector<TreeItem>& items,
     return kPublishOk;
 }
 
-// Loads the manifest and checks the stamp; a message on failure.
-bool Prepare(const std::wstring& updateFolder, const char* list, int64_t stamp,
-             ManifestFile& manifest, std::wstring& error) {
-    return PrepareUpdateFolder(updateFolder, error) && manifest.Load(updateFolder, error) &&
+// False, with a message, when the folder is signed: a manifest written
+// without the key would no longer match its signature.
+bool RefuseSignedFolder(const std::wstring& updateFolder, std::wstring& error) {
+    if (GetFileAttributesW(JoinPath(updateFolder, kSignatureFileName).c_str()) ==
+        INVALID_FILE_ATTRIBUTES) {
+        return true;
+    }
+    error = updateFolder + L" is signed (" + kSignatureFileName + L"); pass --key KEY_FILE.";
+    return false;
+}
+
+// Reads the signing key, loads the manifest and checks the stamp; a message
+// on failure.
+bool Prepare(const std::wstring& updateFolder, const std::wstring& keyFile, const char* list,
+             int64_t stamp, ManifestFile& manifest, ByteString& signingKey, std::wstring& error) {
+    return (keyFile.empty() ? RefuseSignedFolder(updateFolder, error)
+                            : ReadKeyFile(keyFile, signingKey, error)) &&
+           PrepareUpdateFolder(updateFolder, error) && manifest.Load(updateFolder, error) &&
            manifest.CheckStamp(list, stamp, error);
 }
 
@@ -131,27 +150,31 @@ bool Prepare(const std::wstring& updateFolder, const char* list, int64_t stamp,
 
 int PublishFull(const FullRequest& request) {
     ManifestFile manifest;
+    ByteString signingKey;
     std::wstring error;
     std::vector<TreeItem> items;
     if (!ListTree(request.releaseFolder, items, error) ||
-        !Prepare(request.updateFolder, "fulls", request.stamp, manifest, error)) {
+        !Prepare(request.updateFolder, request.keyFile, "fulls", request.stamp, manifest,
+                 signingKey, error)) {
         return Refuse(error);
     }
     const std::string version =
         request.version.empty() ? std::to_string(request.stamp) : request.version;
     return Publish(request.releaseFolder, items, request.updateFolder, "fulls",
                    "full_" + std::to_string(request.stamp) + ".zip", request.stamp, version,
-                   version, manifest);
+                   version, manifest, signingKey);
 }
 
 int PublishPatch(const PatchRequest& request) {
     ManifestFile manifest;
+    ByteString signingKey;
     std::wstring error;
     std::vector<TreeItem> oldItems;
     std::vector<TreeItem> newItems;
     if (!ListTree(request.oldFolder, oldItems, error) ||
         !ListTree(request.newFolder, newItems, error) ||
-        !Prepare(request.updateFolder, "patches", request.stamp, manifest, error)) {
+        !Prepare(request.updateFolder, request.keyFile, "patches", request.stamp, manifest,
+                 signingKey, error)) {
         return Refuse(error);
     }
     uint64_t bytes = 0;
@@ -184,5 +207,45 @@ int PublishPatch(const PatchRequest& request) {
     }
     const std::string stamp = std::to_string(request.stamp);
     return Publish(request.newFolder, diff.changed, request.updateFolder, "patches",
-                   "patch_" + stamp + ".zip", request.stamp, request.stamp, stamp, manifest);
+                   "patch_" + stamp + ".zip", request.stamp, request.stamp, stamp, manifest,
+                   signingKey);
+}
+
+int GenerateKey(const std::wstring& keyFile) {
+    std::string publicKey;
+    std::wstring error;
+    if (!CreateKeyFile(keyFile, publicKey, error)) {
+        return Refuse(error);
+    }
+    PrintLine(L"Wrote the private key to " + keyFile +
+              L"; keep it secret and out of the update folder. The public key, for the "
+              L"launcher:");
+    PrintLine(Utf8ToWide(publicKey));
+    return kPublishOk;
+}
+
+int SignUpdateFolder(const std::wstring& updateFolder, const std::wstring& keyFile) {
+    ManifestFile manifest;
+    ByteString signingKey;
+    std::wstring error;
+    const std::wstring manifestPath = JoinPath(updateFolder, L"manifest.json");
+    if (GetFileAttributesW(manifestPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        return Refuse(manifestPath + L" is missing.");
+    }
+    if (!ReadKeyFile(keyFile, signingKey, error) || !manifest.Load(updateFolder, error)) {
+        return Refuse(error);
+    }
+    const std::string signature = SignatureFileText(signingKey, manifest.text());
+    if (signature.empty()) {
+        return Refuse(L"The system could not sign the manifest.");
+    }
+    const std::wstring signaturePath = JoinPath(updateFolder, kSignatureFileName);
+    DWORD code = ERROR_SUCCESS;
+    if (!ReplaceFileContents(signaturePath, signature, code)) {
+        return Refuse(L"Cannot write " + signaturePath + L" (Win32 error " + std::to_wstring(code) +
+                      L").");
+    }
+    PrintLine(L"Signed manifest.json with the key " +
+              Utf8ToWide(BytesToHex(P256PublicKeyOf(signingKey))) + L".");
+    return kPublishOk;
 }

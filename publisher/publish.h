@@ -12,6 +12,7 @@ constexpr int kPublishRemovalsRefused = 3;
 struct FullRequest {
     std::wstring releaseFolder;
     std::wstring updateFolder;
+    std::wstring keyFile;  // the private key that signs the manifest; none when empty
     int64_t stamp = 0;
     std::string version;  // shown by the launcher; the stamp when empty
 };
@@ -20,6 +21,7 @@ struct PatchRequest {
     std::wstring oldFolder;
     std::wstring newFolder;
     std::wstring updateFolder;
+    std::wstring keyFile;
     int64_t stamp = 0;
     bool allowRemovals = false;
 };
@@ -30,3 +32,11 @@ int PublishFull(const FullRequest& request);
 // "patch": the files added or changed from the old tree to the new one as
 // "patch_<stamp>.zip", listed in "patches".
 int PublishPatch(const PatchRequest& request);
+
+// "keygen": a new private key file at keyFile (never over an existing file);
+// prints the public key.
+int GenerateKey(const std::wstring& keyFile);
+
+// "sign": signs the update folder's manifest.json as it is, once it parses
+// as the launcher parses it.
+int SignUpdateFolder(const std::wstring& updateFolder, const std::wstring& keyFile);

@@ -14,6 +14,7 @@
 #include "publisher/console.h"
 #include "publisher/manifest_file.h"
 #include "publisher/publish.h"
+#include "publisher/update_signature.h"
 #include "updater/archive_plan.h"
 #include "updater/exe_guard.h"
 
@@ -28,7 +29,7 @@ bool IsPlainFileName(const std::string& name) {
 // The problems of one listed package; empty when it is sound. notes receives
 // what the operator should know even so.
 std::vector<std::wstring> CheckPackage(const std::wstring& folder,
-                                       const nlohmann::ordered_json& listed,
+                                       const nlohmann::ordered_json& listed, bool withKeys,
                                        std::vector<std::wstring>& notes) {
     std::vector<std::wstring> problems;
     const std::string zip = listed.value("zip", std::string());
@@ -52,7 +53,9 @@ std::vector<std::wstring> CheckPackage(const std::wstring& folder,
         problems.push_back(L"crc is " + Utf8ToWide(digest.crc) + L", listed " + Utf8ToWide(crc));
     }
     const std::string sha256 = AsciiLower(listed.value("sha256", std::string()));
-    if (sha256.empty()) {
+    if (sha256.empty() && withKeys) {
+        problems.push_back(L"no sha256, which launchers holding keys refuse");
+    } else if (sha256.empty()) {
         notes.push_back(L"no sha256: players' downloads are not checked");
     } else if (sha256 != digest.sha256) {
         problems.push_back(L"sha256 is " + Utf8ToWide(digest.sha256) + L", listed " +
@@ -88,7 +91,8 @@ std::vector<std::wstring> CheckPackage(const std::wstring& folder,
 }
 
 // Checks every package of list; false when one has a problem.
-bool VerifyList(const std::wstring& folder, const nlohmann::ordered_json& root, const char* list) {
+bool VerifyList(const std::wstring& folder, const nlohmann::ordered_json& root, const char* list,
+                bool withKeys) {
     if (!root.contains(list) || root[list].is_null()) {
         return true;
     }
@@ -102,7 +106,7 @@ bool VerifyList(const std::wstring& folder, const nlohmann::ordered_json& root, 
     for (const nlohmann::ordered_json& listed : root[list]) {
         const int64_t stamp = listed.value("created", int64_t{0});
         std::vector<std::wstring> notes;
-        std::vector<std::wstring> problems = CheckPackage(folder, listed, notes);
+        std::vector<std::wstring> problems = CheckPackage(folder, listed, withKeys, notes);
         if (stamps[stamp] > 1) {
             problems.insert(problems.begin(),
                             L"stamp " + std::to_wstring(stamp) + L" is listed more than once");
@@ -122,9 +126,34 @@ bool VerifyList(const std::wstring& folder, const nlohmann::ordered_json& root, 
     return ok;
 }
 
+// Prints the signature's line; false when it does not hold.
+bool VerifySignature(const std::wstring& folder, const std::string& manifest,
+                     const std::vector<ByteString>& keys) {
+    size_t matched = 0;
+    const std::wstring file = kSignatureFileName;
+    std::wstring why;
+    switch (CheckSignatureFile(folder, manifest, keys, matched)) {
+        case ManifestRefusal::kAccepted:
+            PrintLine(L"OK    signature  " + file + L" by key " + std::to_wstring(matched + 1));
+            return true;
+        case ManifestRefusal::kMissing:
+            why = file + L" is missing";
+            break;
+        case ManifestRefusal::kMalformed:
+            why = file + L" is malformed (not 128 hex digits and at most a line break)";
+            break;
+        default:
+            why = L"no key matches: " + file +
+                  L" is no signature of this manifest.json by a key given";
+            break;
+    }
+    PrintLine(L"FAIL  signature  " + why);
+    return false;
+}
+
 }  // namespace
 
-int VerifyUpdateFolder(const std::wstring& updateFolder) {
+int VerifyUpdateFolder(const std::wstring& updateFolder, const std::vector<ByteString>& keys) {
     ManifestFile manifest;
     std::wstring error;
     const std::wstring path = JoinPath(updateFolder, L"manifest.json");
@@ -136,8 +165,9 @@ int VerifyUpdateFolder(const std::wstring& updateFolder) {
         PrintLine(L"FAIL  " + error);
         return kPublishFailed;
     }
+    const bool signature = keys.empty() || VerifySignature(updateFolder, manifest.text(), keys);
     const nlohmann::ordered_json& root = manifest.json();
-    const bool fulls = VerifyList(updateFolder, root, "fulls");
-    const bool patches = VerifyList(updateFolder, root, "patches");
-    return fulls && patches ? kPublishOk : kPublishFailed;
+    const bool fulls = VerifyList(updateFolder, root, "fulls", !keys.empty());
+    const bool patches = VerifyList(updateFolder, root, "patches", !keys.empty());
+    return signature && fulls && patches ? kPublishOk : kPublishFailed;
 }

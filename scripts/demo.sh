@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Shows the launcher for real: installs what is missing, builds the x64
 # program, serves a demo game web site on loopback (patch notes with
-# pictures, an update folder with a full archive and two patches), prepares a
+# pictures, an update folder with a full archive and two patches, signed with
+# test key 1 of tests/keys as the end-to-end sites are), prepares a
 # demo game folder in build/demo and runs the launcher under Wine, in your
 # display when there is one and under Xvfb otherwise. Once the demo update
 # has finished it saves a screenshot and prints its path. Ctrl-C stops the

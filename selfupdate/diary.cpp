@@ -3,16 +3,29 @@
 #include <windows.h>
 
 #include <cstdarg>
+#include <exception>
 
 #include "common/path.h"
 #include "common/update_log.h"
 
 void Diary::Write(const wchar_t* format, ...) const {
-    const std::wstring path = JoinPath(folder_, L"updateerror.txt");
-
     va_list args;
     va_start(args, format);
-    const std::wstring message = FormatLogMessage(format, args);
+    try {
+        const std::wstring message = FormatLogMessage(format, args);
+        AppendUpdateLogLine(JoinPath(folder_, L"updateerror.txt").c_str(), message);
+    } catch (...) {
+        // The line is dropped, as one the file system refuses is.
+    }
     va_end(args);
-    AppendUpdateLogLine(path.c_str(), message);
+}
+
+void Diary::WriteInternalError() const {
+    try {
+        throw;
+    } catch (const std::exception& error) {
+        Write(L"Internal error: %S", error.what());
+    } catch (...) {
+        Write(L"Internal error: %S", "unknown exception");
+    }
 }

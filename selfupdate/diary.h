@@ -11,8 +11,12 @@ class Diary {
     explicit Diary(std::wstring folder) : folder_(std::move(folder)) {}
 
     // Appends one time-stamped line; the format follows LogUpdate's. A line
-    // that cannot be written is dropped.
+    // that cannot be written is dropped; nothing is thrown.
     void Write(const wchar_t* format, ...) const;
+
+    // Inside a catch block: writes "Internal error: <what()>" for the
+    // exception being handled.
+    void WriteInternalError() const;
 
     const std::wstring& folder() const { return folder_; }
 

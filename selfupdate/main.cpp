@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/path.h"
+#include "common/system_dlls.h"
 #include "selfupdate/self_update.h"
 
 namespace {
@@ -19,6 +20,7 @@ struct LocalFreeDeleter {
 // The self-updater: started by the launcher with its process id, the staging
 // folder, the installation folder and the launcher program; no window.
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    RestrictDllSearchToSystemFolder();
     int count = 0;
     std::unique_ptr<LPWSTR, LocalFreeDeleter> argv(CommandLineToArgvW(GetCommandLineW(), &count));
     std::vector<std::wstring> arguments;

@@ -7,17 +7,25 @@
 
 #include "selfupdate/retry.h"
 
-// Exit codes of the self-updater.
+// Exit codes of the self-updater (the README's table).
 enum SelfUpdateExitCode : int {
-    kSelfUpdateDone = 0,                  // files replaced, launcher started
+    // files replaced, staging folder and backups removed, launcher started
+    kSelfUpdateDone = 0,
     kSelfUpdateRefused = 2,               // arguments refused, nothing changed
     kSelfUpdateLauncherStillRunning = 3,  // the launcher did not exit, nothing changed
     kSelfUpdateRolledBack = 4,          // a file failed, everything put back, old launcher started
     kSelfUpdateLauncherNotStarted = 5,  // files replaced, but the launcher could not be started
     // a file failed and the rollback could not put everything back (the
-    // diary names each file; old files stay in the backup folder), old
-    // launcher started
+    // diary names each file and folder; old files stay in the backup
+    // folder), old launcher started
     kSelfUpdateRollbackIncomplete = 6,
+    // files replaced, launcher started, but the staging folder or a backup
+    // is left (the diary names it)
+    kSelfUpdateDoneWithLeftovers = 7,
+    // 8 and 9 are 4 and 6 when the old launcher could not be started
+    kSelfUpdateRolledBackLauncherNotStarted = 8,
+    kSelfUpdateRollbackIncompleteLauncherNotStarted = 9,
+    kSelfUpdateInternalError = 10,  // an internal error before anything changed, nothing changed
 };
 
 struct SelfUpdateSettings {

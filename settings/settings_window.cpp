@@ -8,6 +8,8 @@
 #include <string>
 #include <utility>
 
+#include "common/system_dlls.h"
+
 const wchar_t kSettingsWindowClass[] = L"VantoraLauncherSettingsWindow";
 
 namespace {
@@ -43,12 +45,7 @@ bool EnsureWindowClass(HINSTANCE instance, WNDPROC procedure) {
 void EnsureTabControlClass() {
     static HMODULE commonControls = nullptr;
     if (!commonControls) {
-        wchar_t folder[MAX_PATH] = {};
-        const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-        if (length == 0 || length >= MAX_PATH) {
-            return;
-        }
-        commonControls = LoadLibraryW((std::wstring(folder, length) + L"\\comctl32.dll").c_str());
+        commonControls = LoadSystemDll(L"comctl32.dll");
     }
     using InitFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
     const auto init = commonControls ? reinterpret_cast<InitFunction>(reinterpret_cast<void*>(

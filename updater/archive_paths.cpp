@@ -74,3 +74,28 @@ bool IsUnsafeEntryName(const std::string& storedName) {
     const bool unc = name.size() >= 2 && name[0] == '\\' && name[1] == '\\';
     return drive || unc;
 }
+
+bool HasForbiddenCharacter(const std::string& storedName) {
+    for (char c : storedName) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == ':') {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string VisibleEntryName(const std::string& storedName) {
+    std::string visible;
+    for (char c : storedName) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte < 0x20) {
+            static const char kDigits[] = "0123456789ABCDEF";
+            visible += "\\x";
+            visible += kDigits[byte >> 4];
+            visible += kDigits[byte & 15];
+        } else {
+            visible += c;
+        }
+    }
+    return visible;
+}

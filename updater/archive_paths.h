@@ -25,3 +25,13 @@ void CreateParentFolders(const std::string& path);
 // name has a ".." component, the stored name starts with a UNC prefix (two
 // separators), or the normalized name starts with a drive prefix.
 bool IsUnsafeEntryName(const std::string& storedName);
+
+// True when the stored name holds a character no entry name may have: a NUL
+// (Windows ends the name there, our rules would not), a control character
+// below 0x20, or a colon (a drive prefix, or an NTFS stream: "Tessaly.exe:x"
+// writes into "Tessaly.exe").
+bool HasForbiddenCharacter(const std::string& storedName);
+
+// The stored name for the diary and the status line: control characters and
+// NULs as "\xNN".
+std::string VisibleEntryName(const std::string& storedName);

@@ -6,6 +6,7 @@
 
 #include "common/path.h"
 #include "common/text.h"
+#include "common/win_handle.h"
 #include "updater/archive_paths.h"
 #include "updater/exe_guard.h"
 
@@ -19,6 +20,22 @@ std::wstring FoldCase(std::wstring path) {
     return path;
 }
 
+// The name of the file at fullPath as the file system knows it: a short
+// name ("TESSAL~1.EXE") of an existing file gives way to its long one.
+std::wstring ResolvedFileName(const std::wstring& fullPath) {
+    const size_t slash = fullPath.find_last_of(L"\\/");
+    const std::wstring name = slash == std::wstring::npos ? fullPath : fullPath.substr(slash + 1);
+    WIN32_FIND_DATAW data;
+    // (A name with wildcards names no file: it is not looked up.)
+    if (name.find(L'~') != std::wstring::npos && name.find_first_of(L"*?") == std::wstring::npos) {
+        UniqueFind found(FindFirstFileW(ExtendedFullPath(fullPath).c_str(), &data));
+        if (found) {
+            return data.cFileName;
+        }
+    }
+    return name;
+}
+
 }  // namespace
 
 bool ArchivePlan::Read(const std::wstring& archivePath, const std::wstring& destination,
@@ -30,9 +47,10 @@ bool ArchivePlan::Read(const std::wstring& archivePath, const std::wstring& dest
         openError = reader.TakeLastError();
         return false;
     }
-    const std::wstring destinationBase = WithoutTrailingSeparators(GetFullPath(destination));
-    const std::wstring stagingBase = WithoutTrailingSeparators(GetFullPath(stagingFolder));
+    destinationBase = WithoutTrailingSeparators(GetFullPath(destination));
+    stagingBase = WithoutTrailingSeparators(GetFullPath(stagingFolder));
     std::unordered_map<std::wstring, int> lastWriter;
+    // The reader bounds the count by what its directory can hold.
     const int count = reader.EntryCount();
     entries.reserve(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
@@ -43,19 +61,24 @@ bool ArchivePlan::Read(const std::wstring& archivePath, const std::wstring& dest
             break;
         }
         entry.name = NormalizeEntryPath(entry.stat.name);
+        // The file Windows writes: trailing dots and blanks dropped.
+        const std::wstring relative = ArchiveNameToWide(WithoutTrailingDotsAndSpaces(entry.name));
+        entry.targetPath = GetFullPath(destinationBase + L"\\" + relative);
+        const ResolvedNameRules rules =
+            RulesForResolvedName(ResolvedFileName(entry.targetPath), names);
         if (entry.stat.isDirectory) {
             entry.role = EntryRole::kFolder;
-        } else if (IsSkippedArtifact(entry.name, names)) {
+        } else if (rules.skipped) {
             entry.role = EntryRole::kSkipped;
-        } else if (IsStagedLauncher(entry.name, names)) {
+        } else if (rules.staged) {
             entry.role = EntryRole::kStaged;
+            entry.targetPath = GetFullPath(stagingBase + L"\\" + relative);
         }
-        // The file Windows writes: trailing dots and blanks dropped.
         const std::wstring& base = entry.role == EntryRole::kStaged ? stagingBase : destinationBase;
-        entry.targetPath =
-            GetFullPath(base + L"\\" + ArchiveNameToWide(WithoutTrailingDotsAndSpaces(entry.name)));
         if (IsUnsafeEntryName(entry.stat.name) || !IsInsideFolder(entry.targetPath, base)) {
             entry.safety = EntrySafety::kOutside;
+        } else if (HasForbiddenCharacter(entry.stat.name)) {
+            entry.safety = EntrySafety::kBadName;
         } else if (entry.stat.isLink) {
             // A link left in the game folder would take a later archive's
             // files wherever it points.
@@ -64,8 +87,9 @@ bool ArchivePlan::Read(const std::wstring& archivePath, const std::wstring& dest
         if (entry.safety != EntrySafety::kSafe && unsafeAt < 0) {
             unsafeAt = i;
         }
+        entry.artifact = entry.role != EntryRole::kFolder && rules.artifact;
         entry.program = entry.role == EntryRole::kWritten && entry.safety == EntrySafety::kSafe &&
-                        HasExeExtension(entry.name);
+                        rules.program;
         if (entry.role == EntryRole::kWritten || entry.role == EntryRole::kStaged) {
             int& last = lastWriter.emplace(FoldCase(entry.targetPath), -1).first->second;
             entry.earlierSameTarget = last;
@@ -88,7 +112,7 @@ bool ArchivePlan::FindRunningProgram(std::wstring& runningPath) const {
 
 bool ArchivePlan::HasLauncherArtifacts() const {
     for (const PlannedEntry& entry : entries) {
-        if (entry.role != EntryRole::kFolder && IsLauncherManagedArtifact(entry.name)) {
+        if (entry.artifact) {
             return true;
         }
     }

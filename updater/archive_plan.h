@@ -19,6 +19,7 @@ enum class EntrySafety {
     kSafe,
     kOutside,  // its path leaves the folder it goes to
     kLink,     // a symbolic link or other reparse point
+    kBadName,  // a NUL, a control character or a colon in its name
 };
 
 struct PlannedEntry {
@@ -28,11 +29,14 @@ struct PlannedEntry {
     EntryRole role = EntryRole::kWritten;
     EntrySafety safety = EntrySafety::kSafe;
     bool program = false;        // a written ".exe": must not replace a program in use
+    bool artifact = false;       // the launcher or self-updater of either build
     int earlierSameTarget = -1;  // the last earlier entry writing the same file, or -1
 };
 
 // Everything an extraction needs to know about an archive, from one reading
-// of its directory: every entry's target, safety and role. The reader stays
+// of its directory: every entry's target, safety and role. Roles come from
+// the file a target path names (its last component, resolved as Windows
+// resolves it), never from the stored name alone. The reader stays
 // open, so the archive cannot change while it is planned and written.
 class ArchivePlan {
   public:
@@ -50,6 +54,8 @@ class ArchivePlan {
     bool HasLauncherArtifacts() const;
 
     std::vector<PlannedEntry> entries;
+    std::wstring destinationBase;  // full paths, without a trailing separator
+    std::wstring stagingBase;
     int unsafeAt = -1;      // index of the first entry that must not reach the disk
     int unreadableAt = -1;  // index of the first entry whose record could not be read
     int openError = kZipOk;

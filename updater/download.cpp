@@ -75,8 +75,11 @@ bool Updater::DownloadFile(const std::wstring& url, const std::wstring& targetPa
 
     // The body goes to a temporary file next to the target; only a complete,
     // flushed and size-checked body replaces the target.
+    // A new file: whatever lies at that name (a link left there) goes first,
+    // and nothing is ever written through it.
     const std::wstring tempPath = targetPath + L".download";
-    UniqueFile file(CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    DeleteFileW(tempPath.c_str());
+    UniqueFile file(CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         LogUpdate(L"Could not open download target. Win32=%lu", GetLastError());

@@ -3,8 +3,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "common/text.h"
+#include "common/update_log.h"
 
 namespace {
 
@@ -21,9 +23,11 @@ unsigned ExtractionThreads(unsigned requested) {
     return std::min(std::max(cores, 1u), kMaxThreads);
 }
 
-EntryWriters::EntryWriters(const std::wstring& archivePath, ArchivePlan& plan, unsigned threads)
+EntryWriters::EntryWriters(const std::wstring& archivePath, ArchivePlan& plan, unsigned threads,
+                           std::function<void(int index, bool done)> hook)
     : archivePath_(archivePath),
       plan_(plan),
+      hook_(std::move(hook)),
       limit_(threads * kJobsPerThread),
       outcomes_(plan.entries.size(), -1) {
     // The calling thread is one of the writers: it takes jobs whenever it
@@ -49,7 +53,23 @@ EntryWriters::~EntryWriters() {
 
 int EntryWriters::Write(ZipReader& reader, int index) {
     const PlannedEntry& entry = plan_.entries[static_cast<size_t>(index)];
-    return reader.ExtractToFile(entry.stat, entry.targetPath) ? kZipOk : reader.TakeLastError();
+    int outcome = kZipOk;
+    // An exception must not end a writer thread (and with it the program):
+    // the entry fails as a damaged one does.
+    try {
+        if (hook_) {
+            hook_(index, false);
+        }
+        outcome =
+            reader.ExtractToFile(entry.stat, entry.targetPath) ? kZipOk : reader.TakeLastError();
+        if (hook_) {
+            hook_(index, true);
+        }
+    } catch (const std::exception& error) {
+        LogUpdate(L"Internal error: %S", error.what());
+        outcome = kZipEntryDamaged;
+    }
+    return outcome;
 }
 
 void EntryWriters::Submit(int index) {
@@ -107,15 +127,20 @@ bool EntryWriters::AnyFailed() {
 }
 
 void EntryWriters::Work() {
-    ZipReader reader;
-    const bool opened = reader.Open(WideToUtf8(archivePath_));
-    const int openError = opened ? kZipOk : reader.TakeLastError();
-    std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-        wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
-        if (stopping_) {
-            return;
+    try {
+        ZipReader reader;
+        const bool opened = reader.Open(WideToUtf8(archivePath_));
+        const int openError = opened ? kZipOk : reader.TakeLastError();
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+            if (stopping_) {
+                return;
+            }
+            WriteOneOrWait(lock, reader, openError);
         }
-        WriteOneOrWait(lock, reader, openError);
+    } catch (const std::exception& error) {
+        // The calling thread writes whatever this one leaves waiting.
+        LogUpdate(L"Internal error: %S", error.what());
     }
 }

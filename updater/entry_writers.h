@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -15,8 +16,11 @@
 // archive order; the caller learns of each outcome by its index.
 class EntryWriters {
   public:
-    // threads: 1 writes on the calling thread with plan's reader.
-    EntryWriters(const std::wstring& archivePath, ArchivePlan& plan, unsigned threads);
+    // threads: 1 writes on the calling thread with plan's reader. hook, when
+    // set, is called on the writing thread before (done false) and after
+    // (done true) each entry.
+    EntryWriters(const std::wstring& archivePath, ArchivePlan& plan, unsigned threads,
+                 std::function<void(int index, bool done)> hook = nullptr);
     ~EntryWriters();
     EntryWriters(const EntryWriters&) = delete;
     EntryWriters& operator=(const EntryWriters&) = delete;
@@ -44,6 +48,7 @@ class EntryWriters {
 
     std::wstring archivePath_;
     ArchivePlan& plan_;
+    std::function<void(int index, bool done)> hook_;
     size_t limit_;  // entries in flight at most
     std::vector<std::thread> threads_;
     std::mutex mutex_;

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "common/path.h"
 #include "common/text.h"
 #include "common/update_log.h"
 #include "common/win_handle.h"
@@ -84,24 +85,39 @@ std::string LowerFileName(const std::string& entryName) {
     return slash == std::string::npos ? lower : lower.substr(slash + 1);
 }
 
+namespace {
+
+bool SameFileName(const std::wstring& fileName, const char* lowerName) {
+    return SamePath(fileName, Utf8ToWide(lowerName));
+}
+
+ResolvedNameRules RulesForEntryName(const std::string& entryName, const VariantNames& names) {
+    return RulesForResolvedName(Utf8ToWide(LowerFileName(entryName)), names);
+}
+
+}  // namespace
+
+ResolvedNameRules RulesForResolvedName(const std::wstring& fileName, const VariantNames& names) {
+    ResolvedNameRules rules;
+    rules.staged = SameFileName(fileName, names.stagedLauncher);
+    rules.skipped =
+        SameFileName(fileName, names.skipped[0]) || SameFileName(fileName, names.skipped[1]);
+    rules.artifact = rules.staged || rules.skipped || SameFileName(fileName, names.ownSelfUpdater);
+    const wchar_t kExe[] = L".exe";
+    rules.program = fileName.size() >= 4 && SamePath(fileName.substr(fileName.size() - 4), kExe);
+    return rules;
+}
+
 bool IsLauncherManagedArtifact(const std::string& entryName) {
-    const std::string name = LowerFileName(entryName);
-    // The launcher and self-updater programs of both builds.
-    for (const VariantNames* names : {&kX64VariantNames, &kWin7VariantNames}) {
-        if (name == names->stagedLauncher || name == names->ownSelfUpdater) {
-            return true;
-        }
-    }
-    return false;
+    return RulesForEntryName(entryName, CurrentVariantNames()).artifact;
 }
 
 bool IsSkippedArtifact(const std::string& entryName, const VariantNames& names) {
-    const std::string name = LowerFileName(entryName);
-    return name == names.skipped[0] || name == names.skipped[1];
+    return RulesForEntryName(entryName, names).skipped;
 }
 
 bool IsStagedLauncher(const std::string& entryName, const VariantNames& names) {
-    return LowerFileName(entryName) == names.stagedLauncher;
+    return RulesForEntryName(entryName, names).staged;
 }
 
 bool HasExeExtension(const std::string& entryName) {

@@ -24,6 +24,18 @@ bool IsStagedLauncher(const std::string& entryName,
 // True when the normalized, lower-cased name ends with ".exe".
 bool HasExeExtension(const std::string& entryName);
 
+// The launcher-file rules for a file by its resolved name: the last
+// component of its full target path, compared as the file system compares
+// names (without regard to case, by the system's own rule).
+struct ResolvedNameRules {
+    bool staged = false;    // this build's launcher
+    bool skipped = false;   // the other build's launcher or self-updater
+    bool artifact = false;  // the launcher or self-updater of either build
+    bool program = false;   // ends with ".exe"
+};
+ResolvedNameRules RulesForResolvedName(const std::wstring& fileName,
+                                       const VariantNames& names = CurrentVariantNames());
+
 // True when some process holds the existing file at fullPath in a way that
 // blocks replacing it (Restart Manager first, then an exclusive open).
 bool IsFileInUse(const std::wstring& fullPath);

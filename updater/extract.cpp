@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/folder_tree.h"
+#include "common/link_guard.h"
 #include "common/path.h"
 #include "common/text.h"
 #include "common/update_log.h"
@@ -23,11 +24,14 @@ const wchar_t kFailedArchiveCopy[] = L"failed_download.zip";
 const size_t kMaxErrorTextLength = 256;
 
 void KeepFailedArchive(const std::wstring& archivePath) {
-    CopyFileW(archivePath.c_str(), kFailedArchiveCopy, FALSE);
+    // A copy, never a write through whatever lies at that name (a link).
+    DeleteFileW(kFailedArchiveCopy);
+    CopyFileW(archivePath.c_str(), kFailedArchiveCopy, TRUE);
 }
 
 // Makes folder and every folder above it that this archive has not made yet,
-// the outer ones first.
+// the outer ones first, through the same extended-length form as the files
+// (a plain path drops a trailing blank and stops at 248 units).
 void MakeFolder(const std::wstring& folder, std::set<std::wstring>& made) {
     if (folder.empty() || !made.insert(folder).second) {
         return;
@@ -36,7 +40,7 @@ void MakeFolder(const std::wstring& folder, std::set<std::wstring>& made) {
     if (slash != std::wstring::npos && slash > 0) {
         MakeFolder(folder.substr(0, slash), made);
     }
-    CreateDirectoryW(folder.c_str(), nullptr);
+    CreateDirectoryW(ExtendedFullPath(folder).c_str(), nullptr);
 }
 
 }  // namespace
@@ -63,15 +67,33 @@ void Updater::StopForRunningExecutable(const std::wstring& path) {
     LogUpdate(L"Update stopped because target executable is running: %s", path.c_str());
 }
 
-bool Updater::RefuseUnsafeEntry(const std::wstring& archivePath, const std::string& entryName,
-                                bool isLink) {
-    if (isLink) {
-        LogUpdate(L"Refused archive entry that is a link: %S", entryName.c_str());
-    } else {
-        LogUpdate(L"Refused archive entry that points outside the destination folder: %S",
-                  entryName.c_str());
+bool Updater::RefuseUnsafeEntry(const std::wstring& archivePath, const PlannedEntry& entry) {
+    const std::string name = VisibleEntryName(entry.stat.name);
+    switch (entry.safety) {
+        case EntrySafety::kLink:
+            LogUpdate(L"Refused archive entry that is a link: %S", name.c_str());
+            break;
+        case EntrySafety::kBadName:
+            LogUpdate(
+                L"Refused archive entry with a NUL, control character or colon in its name: %S",
+                name.c_str());
+            break;
+        default:
+            LogUpdate(L"Refused archive entry that points outside the destination folder: %S",
+                      name.c_str());
+            break;
     }
-    ReportStatus(L"Failed file: " + ArchiveNameToWide(entryName));
+    return FailEntry(archivePath, entry);
+}
+
+bool Updater::RefuseLink(const std::wstring& archivePath, const PlannedEntry& entry,
+                         const std::wstring& link) {
+    LogUpdate(L"Refused to write through a link: %s", link.c_str());
+    return FailEntry(archivePath, entry);
+}
+
+bool Updater::FailEntry(const std::wstring& archivePath, const PlannedEntry& entry) {
+    ReportStatus(L"Failed file: " + ArchiveNameToWide(VisibleEntryName(entry.stat.name)));
     KeepFailedArchive(archivePath);
     return false;
 }
@@ -79,7 +101,19 @@ bool Updater::RefuseUnsafeEntry(const std::wstring& archivePath, const std::stri
 bool Updater::ExtractZip(const std::wstring& archivePath, const std::wstring& destination) {
     blockedByRunningExecutable = false;
     runningExecutablePath.clear();
+    // Whatever goes wrong inside, the archive counts as one that could not
+    // be extracted: the run goes on to the failure dialog instead of ending.
+    try {
+        return ExtractArchive(archivePath, destination);
+    } catch (const std::exception& error) {
+        LogUpdate(L"Internal error: %S", error.what());
+    }
+    KeepFailedArchive(archivePath);
+    ReportStatus(L"Failed to open zip");
+    return false;
+}
 
+bool Updater::ExtractArchive(const std::wstring& archivePath, const std::wstring& destination) {
     LogUpdate(L"Opening archive: %s", archivePath.c_str());
     ReportStatus(L"Opening archive...");
 
@@ -87,8 +121,7 @@ bool Updater::ExtractZip(const std::wstring& archivePath, const std::wstring& de
     ArchivePlan plan;
     const bool opened = plan.Read(archivePath, destination, selfUpdateFolder, *variantNames);
     if (opened && plan.unsafeAt >= 0) {
-        const PlannedEntry& entry = plan.entries[static_cast<size_t>(plan.unsafeAt)];
-        return RefuseUnsafeEntry(archivePath, entry.stat.name, entry.safety == EntrySafety::kLink);
+        return RefuseUnsafeEntry(archivePath, plan.entries[static_cast<size_t>(plan.unsafeAt)]);
     }
     std::wstring runningPath;
     if (!opened) {
@@ -107,6 +140,15 @@ bool Updater::ExtractZip(const std::wstring& archivePath, const std::wstring& de
     } else if (plan.HasLauncherArtifacts()) {
         reason = L"Archive contains launcher-managed artifacts. Using miniz filtering path.";
     } else {
+        // The tools follow links: every target is checked before they run,
+        // and the folders stay held while they do.
+        LinkGuard guard(plan.destinationBase);
+        std::wstring link;
+        for (const PlannedEntry& entry : plan.entries) {
+            if (!guard.IsLinkFree(entry.targetPath, &link)) {
+                return RefuseLink(archivePath, entry, link);
+            }
+        }
         const StatusCallback forward = [this](const std::wstring& text) { ReportStatus(text); };
         if (ExtractWithSystemTools(archivePath, destination, forward, systemTools())) {
             ReportStatus(L"Extraction complete");
@@ -143,7 +185,12 @@ bool Updater::ReportUnopenedArchive(const std::wstring& archivePath, int code) {
 
 bool Updater::ExtractWithBuiltInReader(const std::wstring& archivePath, ArchivePlan& plan) {
     const int count = plan.reader.EntryCount();
-    EntryWriters writers(archivePath, plan, ExtractionThreads(extractionThreads));
+    EntryWriters writers(archivePath, plan, ExtractionThreads(extractionThreads), entryWriteHook);
+    // Every folder an entry goes to is checked before it is made and again
+    // after, and held from then on (see LinkGuard).
+    LinkGuard destinationGuard(plan.destinationBase);
+    LinkGuard stagingGuard(ParentFolder(plan.stagingBase));
+    std::wstring checkedFolder;
     std::set<std::wstring> madeFolders;
     std::set<std::wstring> cleanedFolders;
     bool stagingEmptied = false;
@@ -194,7 +241,18 @@ bool Updater::ExtractWithBuiltInReader(const std::wstring& archivePath, ArchiveP
         // Folders before their files; scratch files that an extraction
         // killed part-way left there go at the same time, once per folder.
         const std::wstring folder = ParentFolder(entry.targetPath);
-        MakeFolder(folder, madeFolders);
+        if (folder != checkedFolder) {
+            LinkGuard& guard = entry.role == EntryRole::kStaged ? stagingGuard : destinationGuard;
+            std::wstring link;
+            if (!guard.IsLinkFree(folder, &link)) {
+                return RefuseLink(archivePath, entry, link);
+            }
+            MakeFolder(folder, madeFolders);
+            if (!guard.IsLinkFree(folder, &link)) {
+                return RefuseLink(archivePath, entry, link);
+            }
+            checkedFolder = folder;
+        }
         if (cleanedFolders.insert(folder).second) {
             RemoveLeftoverScratchFiles(folder);
         }

@@ -3,7 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "common/file_read.h"
 #include "common/text.h"
+#include "common/update_log.h"
+#include "updater/manifest_signature.h"
 #include "updater/updater.h"
 
 namespace {
@@ -14,6 +17,12 @@ struct PackageWalk {
     bool showVersion;              // the console shows version (fulls) or created (patches)
     const wchar_t* archiveName;    // local name of the downloaded archive
 };
+
+const wchar_t kManifestName[] = L"manifest.json";
+const wchar_t kSignatureName[] = L"manifest.json.sig";
+// A signature file is 128 hex digits and a line break; anything much
+// longer is not one.
+const size_t kSignatureFileLimit = 256;
 
 const PackageWalk kFullWalk = {L"Applying FULL: ", true, L"full.zip"};
 const PackageWalk kPatchWalk = {L"Applying PATCH: ", false, L"patch.zip"};
@@ -78,14 +87,45 @@ bool Updater::ApplyPatchUpdates(const UpdateManifest& manifest, const std::strin
     return ApplyPackages(*this, manifest.patches, currentStamp, kPatchWalk);
 }
 
+bool Updater::ReadManifest(UpdateManifest& manifest) {
+    // The bytes read once are the bytes checked and parsed.
+    std::string text;
+    if (!ReadFileBytes(kManifestName, text)) {
+        return false;
+    }
+    ManifestRefusal refusal = ManifestRefusal::kAccepted;
+    if (!updateKeys.empty()) {
+        std::string signature;
+        const std::string* fetched = nullptr;
+        DWORD error = ERROR_SUCCESS;
+        if (DownloadFile(baseUrl + kSignatureName, kSignatureName) &&
+            (ReadFileBytes(kSignatureName, signature, kSignatureFileLimit, &error) ||
+             error == ERROR_FILE_TOO_LARGE)) {
+            fetched = &signature;  // an oversized file is checked as empty: malformed
+        }
+        refusal = CheckManifestSignature(text, fetched, updateKeys);
+    }
+    if (refusal == ManifestRefusal::kAccepted && !ParseManifestText(text, manifest)) {
+        return false;
+    }
+    if (refusal == ManifestRefusal::kAccepted && !updateKeys.empty()) {
+        refusal = CheckPackageDigests(manifest);
+    }
+    if (refusal != ManifestRefusal::kAccepted) {
+        LogUpdate(L"Manifest signature check failed: %s", ManifestRefusalText(refusal));
+        return false;
+    }
+    return true;
+}
+
 bool Updater::Run() {
     WriteToConsole(console, L"Checking for updates...\n");
-    if (!DownloadFile(baseUrl + L"manifest.json", L"manifest.json")) {
+    if (!DownloadFile(baseUrl + kManifestName, kManifestName)) {
         WriteToConsole(console, L"Failed to download manifest\n");
         return false;
     }
     UpdateManifest manifest;
-    if (!ParseManifest("manifest.json", manifest)) {
+    if (!ReadManifest(manifest)) {
         WriteToConsole(console, L"Failed to parse manifest\n");
         return false;
     }

@@ -12,6 +12,7 @@
 #include "updater/variant_names.h"
 
 class ArchivePlan;
+struct PlannedEntry;
 
 // Receives every user-visible status text of an update run.
 using StatusCallback = std::function<void(const std::wstring&)>;
@@ -31,6 +32,10 @@ struct UpdateManifest {
     std::vector<UpdatePackage> patches;  // file order
     std::vector<UpdatePackage> fulls;    // file order
 };
+
+// The public keys compiled into this program (VANTORA_UPDATE_KEYS): none,
+// one or two, each 128 hex digits.
+std::vector<std::string> CompiledUpdateKeys();
 
 // True when the program runs under Wine ("wine_get_version" is exported by
 // ntdll.dll), where the system tools are not tried.
@@ -55,6 +60,9 @@ class Updater {
     std::function<bool()> runsUnderWine = IsRunningUnderWine;
     // Where tar.exe and PowerShell are; tests put stand-ins elsewhere.
     std::function<SystemTools()> systemTools = LocateSystemTools;
+    // Public keys of the update folder's signature (128 hex digits each);
+    // empty: the manifest is taken unsigned. Tests set their own.
+    std::vector<std::string> updateKeys = CompiledUpdateKeys();
 
     // Fetches url with an HTTP GET into targetPath, through targetPath +
     // ".download"; true only when targetPath holds the complete body.
@@ -98,12 +106,22 @@ class Updater {
     // Threads the built-in reader writes entries with: 0 one per core (at
     // most 8), 1 only the calling thread.
     unsigned extractionThreads = 0;
+    // Called on the writing thread right before (done false) and right after
+    // (done true) the built-in reader writes the entry at an archive index;
+    // tests hold a write with it to fix the order of two.
+    std::function<void(int index, bool done)> entryWriteHook;
 
   private:
+    // Reads the downloaded "manifest.json"; with updateKeys, only when
+    // "manifest.json.sig" signs its bytes and every package has a SHA-256.
+    bool ReadManifest(UpdateManifest& manifest);
+    bool ExtractArchive(const std::wstring& archivePath, const std::wstring& destination);
     bool ExtractWithBuiltInReader(const std::wstring& archivePath, ArchivePlan& plan);
     bool ReportUnopenedArchive(const std::wstring& archivePath, int code);
-    bool RefuseUnsafeEntry(const std::wstring& archivePath, const std::string& entryName,
-                           bool isLink);
+    bool RefuseUnsafeEntry(const std::wstring& archivePath, const PlannedEntry& entry);
+    bool RefuseLink(const std::wstring& archivePath, const PlannedEntry& entry,
+                    const std::wstring& link);
+    bool FailEntry(const std::wstring& archivePath, const PlannedEntry& entry);
     void StopForRunningExecutable(const std::wstring& path);
     void EmptyStagingFolder();
 

@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 // minizip: unzip.h brings ioapi.h, which zip_reader_io.h needs.
 #include <unzip.h>
@@ -77,6 +79,67 @@ UnopenedArchive ExamineUnopenedArchive(const std::wstring& path) {
     const bool endRecord = record[0] == 'P' && record[1] == 'K' && record[2] == 5 && record[3] == 6;
     const bool empty = endRecord && word(8) == 0 && word(10) == 0 && 22 + word(20) == size.QuadPart;
     return empty ? UnopenedArchive::kEmpty : UnopenedArchive::kDamaged;
+}
+
+// Every record of the central directory takes at least this many bytes.
+const uint64_t kCentralRecordBytes = 46;
+const DWORD kEndRecordBytes = 22;
+const DWORD kZip64LocatorBytes = 20;
+const DWORD kZip64EndRecordBytes = 56;
+
+uint64_t LittleEndian(const unsigned char* bytes, int count) {
+    uint64_t value = 0;
+    for (int i = count - 1; i >= 0; --i) {
+        value = value << 8 | bytes[i];
+    }
+    return value;
+}
+
+bool ReadAt(HANDLE file, uint64_t offset, unsigned char* bytes, DWORD count) {
+    LARGE_INTEGER position;
+    position.QuadPart = static_cast<LONGLONG>(offset);
+    DWORD read = 0;
+    return SetFilePointerEx(file, position, nullptr, FILE_BEGIN) &&
+           ReadFile(file, bytes, count, &read, nullptr) && read == count;
+}
+
+// The size of the central directory as the archive's end records give it
+// (the ZIP64 one where there is one). False when they cannot be read.
+bool ReadDirectorySize(const std::wstring& path, uint64_t& size) {
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER fileSize;
+    if (!file || !GetFileSizeEx(file.get(), &fileSize)) {
+        return false;
+    }
+    // The end record, its comment of up to 64 KiB and the ZIP64 locator before it.
+    const uint64_t total = static_cast<uint64_t>(fileSize.QuadPart);
+    const DWORD tailSize = static_cast<DWORD>(
+        std::min<uint64_t>(total, kZip64LocatorBytes + kEndRecordBytes + 0xFFFF));
+    std::vector<unsigned char> tail(tailSize);
+    if (tailSize < kEndRecordBytes ||
+        !ReadAt(file.get(), total - tailSize, tail.data(), tailSize)) {
+        return false;
+    }
+    for (size_t at = tailSize - kEndRecordBytes + 1; at-- > 0;) {
+        const unsigned char* end = &tail[at];
+        if (end[0] != 'P' || end[1] != 'K' || end[2] != 5 || end[3] != 6) {
+            continue;
+        }
+        size = LittleEndian(end + 12, 4);
+        const unsigned char* locator = end - kZip64LocatorBytes;
+        if (at >= kZip64LocatorBytes && locator[0] == 'P' && locator[1] == 'K' && locator[2] == 6 &&
+            locator[3] == 7) {
+            unsigned char record[kZip64EndRecordBytes];
+            if (!ReadAt(file.get(), LittleEndian(locator + 8, 8), record, sizeof(record)) ||
+                record[0] != 'P' || record[1] != 'K' || record[2] != 6 || record[3] != 6) {
+                return false;
+            }
+            size = LittleEndian(record + 40, 8);
+        }
+        return true;
+    }
+    return false;
 }
 
 // The entry's DOS date and time (local time) as a file time (UTC), with the
@@ -173,6 +236,14 @@ bool ZipReader::Open(const std::string& utf8Path) {
     }
     unz_global_info64 info;
     if (unzGetGlobalInfo64(archive_.get(), &info) != UNZ_OK) {
+        archive_.reset();
+        return Fail(kZipInvalidArchive);
+    }
+    // An end record may claim any number of entries; more than the directory
+    // can hold marks a damaged (or hostile) archive.
+    uint64_t directorySize = 0;
+    if (!ReadDirectorySize(path, directorySize) ||
+        info.number_entry > directorySize / kCentralRecordBytes) {
         archive_.reset();
         return Fail(kZipInvalidArchive);
     }

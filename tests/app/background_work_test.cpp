@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "common/site.h"
 #include "patchnotes/patch_notes.h"
 #include "tests/app/standin.h"
+#include "tests/support/diary_lines.h"
 #include "tests/support/temp_folder.h"
 #include "updater/updater.h"
 
@@ -82,6 +84,7 @@ struct UpdateOutcome {
     std::vector<std::wstring> expectedTail;
     std::vector<std::wstring> expectedBoxes;
     bool fileCheckRuns;
+    bool throws = false;  // the run ends in an exception
 };
 
 }  // namespace
@@ -184,10 +187,22 @@ TEST(BackgroundWork, EveryOutcomeOfTheUpdateEndsInItsFinalState) {
          {fallback, L"status:Restarting launcher to finish update...", L"close"},
          {},
          true},
+        {"an exception ends the run, file check passes",
+         false,
+         false,
+         false,
+         false,
+         L"",
+         0,
+         {fallback, L"status:Ready to start.", L"ready"},
+         {},
+         true,
+         true},
     };
     for (const UpdateOutcome& outcome : outcomes) {
         SCOPED_TRACE(outcome.name);
         TempFolder game(L"worker");
+        ScopedCurrentDirectory inside(game.path());  // where the diary goes
         if (outcome.fileCheckExitCode >= 0) {
             ASSERT_TRUE(InstallStandin(game.path(), L"Corvath.exe", outcome.fileCheckExitCode));
         }
@@ -198,12 +213,18 @@ TEST(BackgroundWork, EveryOutcomeOfTheUpdateEndsInItsFinalState) {
             updater.haltedAfterExtractionFailure = outcome.halted;
             updater.blockedByRunningExecutable = outcome.blocked;
             updater.runningExecutablePath = outcome.runningPath;
+            if (outcome.throws) {
+                throw std::runtime_error("lost");
+            }
             return outcome.runResult;
         };
         RunBackgroundWork(nullptr, game.path() + L"\\", hooks);
 
         EXPECT_EQ(AfterUpdateCheck(record), outcome.expectedTail);
         EXPECT_EQ(record.boxes, outcome.expectedBoxes);
+        if (outcome.throws) {
+            EXPECT_EQ(DiaryLines(), std::vector<std::string>{"Internal error: lost"});
+        }
         const std::vector<StandinRun> runs = ReadStandinRuns(game.path());
         if (outcome.fileCheckRuns) {
             ASSERT_EQ(runs.size(), 1u);

@@ -185,6 +185,25 @@ scenario_page_fetch_failure() {
     expect_eq "pictures" "$(count_colour "$shot" 90 130 650 440 "$FIRST_PICTURE")" 0
 }
 
+# DLLs named as the ones the launcher delay-loads, planted in the game folder
+# and taken by Wine when told to, stay unloaded; the update still runs. Not
+# bcrypt.dll: Wine's own crypt32 takes it from the program's folder first.
+scenario_planted_dlls() {
+    local dll marker
+    prepare_game
+    start_site --full 100 --patch 101 --carry "$GAME/VantoraOnlineClient.exe@101" || return
+    for dll in winhttp.dll gdiplus.dll RstrtMgr.dll; do
+        cp "$BUILD/tests/common/dll_load_marker.dll" "$GAME/$dll"
+    done
+    if WINEDLLOVERRIDES="winhttp,gdiplus,rstrtmgr=n,b" start_launcher; then
+        wait_until 90 version_is 101 || fail "version.txt did not reach 101"
+        wait_ready
+    fi
+    for marker in "$GAME"/*.loaded; do
+        [ -e "$marker" ] && fail "the launcher loaded $(basename "$marker" .loaded) from the game folder"
+    done
+}
+
 # Interface sets, skill effects and the resolution list.
 scenario_option_switches() {
     start_site --no-manifest || return
@@ -315,6 +334,119 @@ scenario_published_site() {
     sleep 1
     wait_ready
     expect_client_started_and_launcher_closed
+}
+
+# --- Signed update folders: the launcher and its engine built with the two
+# test keys compiled in (BUILD/signed) ---------------------------------------
+SIGNED="$BUILD/signed"
+runs=0
+
+# engine EXIT_CODE LABEL [STAMP]: one update run of that engine in a new
+# folder ($folder) at STAMP, which must end with EXIT_CODE.
+engine() {
+    runs=$((runs + 1))
+    folder="$WORK/game-$runs"
+    mkdir -p "$folder"
+    [ -z "${3:-}" ] || printf '%s' "$3" >"$folder/version.txt"
+    (cd "$folder" && "$WINELOADER" "$SIGNED/tests/e2e/update_engine.exe") </dev/null \
+        >>"$WORK/engine.out" 2>&1 8>&-
+    expect_eq "engine exit code ($2)" "$?" "$1"
+}
+
+# refused REASON: a run is refused for REASON before any archive, and writes
+# no game file.
+refused() {
+    local requests
+    requests="$(wc -l <"$WORK/site.log")"
+    engine 1 "$1"
+    grep -q "] Manifest signature check failed: $1"$'\r' "$folder/updateerror.txt" ||
+        fail "the diary does not say: Manifest signature check failed: $1"
+    tail -n +"$((requests + 1))" "$WORK/site.log" | grep -q '\.zip ' &&
+        fail "an archive was fetched although the manifest was refused ($1)"
+    [ ! -e "$folder/version.txt" ] && [ ! -e "$folder/data" ] || fail "game files written ($1)"
+}
+
+sign() {  # KEY_FILE
+    publish sign "Z:$SITE/ClientUpdates" --key "$1" || fail "signing with $1 failed"
+}
+
+# The engine with keys compiled in against folders made by the publisher:
+# the round trip with either key, each refusal, and hostile archives behind
+# a valid signature.
+scenario_signed_engine() {
+    start_site --notes 1 --no-manifest || return
+    local release="$WORK/release" updates="$SITE/ClientUpdates"
+    local key1="Z:$KEYS/test-only-update-key-1.txt" key2="Z:$KEYS/test-only-update-key-2.txt"
+    mkdir -p "$release/100/data" "$release/110/data"
+    printf 'map v100' >"$release/100/data/map.dat"
+    printf 'map v110' >"$release/110/data/map.dat"
+    publish full "Z:$release/100" "Z:$updates" --stamp 100 --key "$key1" &&
+        publish patch "Z:$release/100" "Z:$release/110" "Z:$updates" --stamp 110 --key "$key1" &&
+        publish verify "Z:$updates" --public-key "$(head -c 128 "$KEYS/test-only-update-key-1.txt")" ||
+        fail "publishing and verifying the signed folder failed"
+    for key in "$key1" "$key2"; do
+        sign "$key"
+        engine 0 "$key"
+        expect_file "$folder/data/map.dat" "map v110"
+        expect_eq "version ($key)" "$(cat "$folder/version.txt")" 110
+    done
+    grep -q "^GET /ClientUpdates/manifest.json.sig " "$WORK/site.log" ||
+        fail "the signature was not fetched"
+
+    rm "$updates/manifest.json.sig"
+    refused missing
+    printf 'not a signature\n' >"$updates/manifest.json.sig"
+    refused malformed
+    publish keygen "Z:$WORK/other-key.txt" >/dev/null && sign "Z:$WORK/other-key.txt"
+    refused "no key matches"
+    sign "$key1"
+    python3 "$HERE/hostile_update.py" "$updates" edit-latest 999
+    refused "no key matches"
+    python3 "$HERE/hostile_update.py" "$updates" drop-sha256 && sign "$key1"
+    refused "package without sha256"
+
+    # Hostile archives behind a valid signature: refused by the engine,
+    # reported by verify, and neither crashes.
+    rm -rf "$updates"
+    publish full "Z:$release/100" "Z:$updates" --stamp 100 --key "$key1"
+    python3 "$HERE/hostile_update.py" "$updates" nul-name 120 "$OTHER_LAUNCHER_EXE" && sign "$key1"
+    publish verify "Z:$updates" && fail "verify passed an entry with a NUL"
+    engine 1 "NUL name"
+    [ ! -e "$folder/$OTHER_LAUNCHER_EXE" ] || fail "the NUL name wrote $OTHER_LAUNCHER_EXE"
+    grep -q "with a NUL, control character or colon in its name: $OTHER_LAUNCHER_EXE\\\\x00" \
+        "$folder/updateerror.txt" || fail "the NUL name was not refused"
+    python3 "$HERE/hostile_update.py" "$updates" count-bomb 130 && sign "$key1"
+    publish verify "Z:$updates"
+    expect_eq "verify's exit code (count bomb)" "$?" 1
+    engine 1 "count bomb" 120
+    grep -q "Failed to open zip. Error 2: " "$folder/updateerror.txt" ||
+        fail "the count bomb was not refused as a damaged archive"
+}
+
+# The real launcher with keys compiled in: a signed site updates; a
+# manifest edited after signing fetches no archive and falls back to the
+# file check.
+scenario_signed_site() {
+    start_site --notes 3 --full 100 --patch 101 || return
+    LAUNCHER_FROM="$SIGNED" prepare_game
+    start_launcher || return
+    wait_until 90 version_is 101 || fail "version.txt did not reach 101"
+    wait_ready
+    grep -q "^GET /ClientUpdates/manifest.json.sig " "$WORK/site.log" ||
+        fail "the signature was not fetched"
+}
+
+scenario_tampered_site() {
+    start_site --notes 3 --full 100 --patch 101 || return
+    python3 "$HERE/hostile_update.py" "$SITE/ClientUpdates" edit-latest 999
+    LAUNCHER_FROM="$SIGNED" prepare_game
+    printf 0 >"$GAME/Corvath.exe.exit"
+    start_launcher || return
+    wait_until 60 has_run Corvath.exe || fail "the file check did not run"
+    grep -q "Manifest signature check failed: no key matches" "$GAME/updateerror.txt" ||
+        fail "the diary does not name the refusal"
+    grep -q '\.zip ' "$WORK/site.log" && fail "an archive was fetched from a tampered site"
+    [ ! -e "$GAME/version.txt" ] || fail "the tampered site changed version.txt"
 }
 
 # origin_is X Y: the launcher window stands at screen X Y.

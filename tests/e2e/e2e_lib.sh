@@ -10,6 +10,7 @@ SHOTS="$BUILD/screenshots"
 GAME="$WORK/game"
 SITE="$WORK/site"
 STANDIN="$BUILD/tests/e2e/program_standin.exe"
+KEYS="$(cd "$HERE/.." && pwd)/keys"  # the test keys that sign the sites
 failures=0
 site_pid=""
 launcher_pid=""
@@ -18,10 +19,12 @@ if [ -f "$BUILD/Tessaly Win7.exe" ]; then
     VARIANT=win7
     LAUNCHER_EXE="Tessaly Win7.exe"
     SELF_UPDATER_EXE="Selvane Win7.exe"
+    OTHER_LAUNCHER_EXE="Tessaly.exe"
 else
     VARIANT=x64
     LAUNCHER_EXE="Tessaly.exe"
     SELF_UPDATER_EXE="Selvane.exe"
+    OTHER_LAUNCHER_EXE="Tessaly Win7.exe"
 fi
 
 # The runs have a Wine prefix and an X display of their own, so that no other
@@ -94,9 +97,28 @@ cleanup() {
     fi
 }
 
-# start_site MAKE_SITE_ARGUMENTS...: builds the site and serves it on loopback.
+# start_site [--unsigned] MAKE_SITE_ARGUMENTS...: builds the site, signs its
+# manifest with test key 1 of tests/keys (unless --unsigned) and serves it on
+# loopback. The x64 publisher signs: this tree's, or in a 32-bit tree, which
+# has none, the one of the x64 tree beside it.
 start_site() {
-    python3 "$HERE/make_site.py" "$SITE" "$@"
+    local signed=1 publisher
+    if [ "${1:-}" = --unsigned ]; then
+        signed=0
+        shift
+    fi
+    python3 "$HERE/make_site.py" "$SITE" "$@" || { fail "make_site.py failed"; return 1; }
+    if [ "$signed" = 1 ] && [ -f "$SITE/ClientUpdates/manifest.json" ]; then
+        publisher="$BUILD/publisher/vantora-publish.exe"
+        [ -f "$publisher" ] || publisher="$(dirname "$BUILD")/x64/publisher/vantora-publish.exe"
+        if [ ! -f "$publisher" ]; then
+            note "no x64 publisher to sign the site with; it stays unsigned"
+        elif ! "$WINELOADER" "$publisher" sign "Z:$SITE/ClientUpdates" \
+            --key "Z:$KEYS/test-only-update-key-1.txt" </dev/null >>"$WORK/sign.out" 2>&1 8>&-; then
+            fail "signing the site failed (see $WORK/sign.out)"
+            return 1
+        fi
+    fi
     rm -f "$WORK/site.ready"
     python3 "$HERE/site_server.py" "$SITE" --port "$SITE_PORT" --log "$WORK/site.log" \
         --ready "$WORK/site.ready" 8>&- &
@@ -104,11 +126,12 @@ start_site() {
     wait_until 10 test -s "$WORK/site.ready" || { fail "the site did not start"; return 1; }
 }
 
-# prepare_game: launcher, stand-ins, interface sets, skill files, legacy setup.ini.
+# prepare_game: launcher (from LAUNCHER_FROM, the build tree by default),
+# stand-ins, interface sets, skill files, legacy setup.ini.
 prepare_game() {
     mkdir -p "$GAME/data/interface/vantoraInterface" "$GAME/data/interface/oldInterface" \
         "$GAME/data/chr" "$WORK/elsewhere"
-    cp "$BUILD/$LAUNCHER_EXE" "$GAME/"
+    cp "${LAUNCHER_FROM:-$BUILD}/$LAUNCHER_EXE" "$GAME/"
     for program in VantoraOnlineClient.exe Corvath.exe "$SELF_UPDATER_EXE"; do
         cp "$STANDIN" "$GAME/$program"
     done

@@ -8,9 +8,11 @@ pictures and an update folder with a manifest and zip archives.
 
 Every archive holds files named after its stamp (see ARCHIVE_FILES); --carry
 puts a copy of the file NAME (a path on this machine) into the archive of
-STAMP under its base name, e.g. a launcher program.
+STAMP under its base name, e.g. a launcher program. Every listed archive has
+its "sha256"; the manifest is left unsigned (e2e_lib.sh start_site signs it).
 """
 import argparse
+import hashlib
 import math
 import json
 import os
@@ -104,6 +106,17 @@ def write_zip(path, files, carried, big_mib=0):
                     entry.write(block[i % 7:] + block[:i % 7])
 
 
+def package(updates_dir, name, version, stamp):
+    """The manifest's entry for one archive, with its size and SHA-256."""
+    path = os.path.join(updates_dir, name)
+    digest = hashlib.sha256()
+    with open(path, "rb") as archive:
+        for block in iter(lambda: archive.read(1 << 20), b""):
+            digest.update(block)
+    return {"version": version, "zip": name, "crc": "", "size": os.path.getsize(path),
+            "created": stamp, "sha256": digest.hexdigest()}
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("out")
@@ -139,16 +152,12 @@ def main():
         name = "full_%d.zip" % stamp
         write_zip(os.path.join(updates_dir, name), archive_files(stamp, "full"),
                   carried.get(stamp, []), args.big_full)
-        manifest["fulls"].append({"version": "1.%d" % stamp, "zip": name, "crc": "",
-                                  "size": os.path.getsize(os.path.join(updates_dir, name)),
-                                  "created": stamp})
+        manifest["fulls"].append(package(updates_dir, name, "1.%d" % stamp, stamp))
     for stamp in args.patch:
         name = "patch_%d.zip" % stamp
         write_zip(os.path.join(updates_dir, name), archive_files(stamp, "patch"),
                   carried.get(stamp, []))
-        manifest["patches"].append({"version": stamp, "zip": name, "crc": "",
-                                    "size": os.path.getsize(os.path.join(updates_dir, name)),
-                                    "created": stamp})
+        manifest["patches"].append(package(updates_dir, name, stamp, stamp))
     stamps = args.full + args.patch
     manifest["latest"] = str(max(stamps)) if stamps else ""
     if not args.no_manifest:

@@ -229,3 +229,77 @@ TEST_F(PublisherRoundTrip, RemovalsAndBadInputChangeNothing) {
     EXPECT_NE(output_.find("  with blank.txt\n"), std::string::npos) << output_;
     EXPECT_TRUE(FileExists(site + L"\\patch_110.zip"));
 }
+
+TEST_F(PublisherRoundTrip, ASignedFolderHoldsOnlyForItsKeyAndSignRepairsIt) {
+    MakeTree(L"r100", kRelease100);
+    MakeTree(L"r110", kRelease110);
+    const std::wstring site = Folder(L"site");
+    const std::wstring keyFiles[] = {Folder(L"key 1.txt"), Folder(L"key 2.txt")};
+    std::wstring keys[2];
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_EQ(Publish({L"keygen", keyFiles[i]}), 0) << output_;
+        keys[i] = Utf8ToWide(output_.substr(output_.size() - 129, 128));
+        EXPECT_EQ(Utf8ToWide(ReadBytes(keyFiles[i]).substr(0, 128)), keys[i]);
+    }
+    const std::string key1 = ReadBytes(keyFiles[0]);
+    EXPECT_EQ(Publish({L"keygen", keyFiles[0]}), 1);
+    EXPECT_NE(output_.find("already exists"), std::string::npos) << output_;
+    EXPECT_EQ(ReadBytes(keyFiles[0]), key1);
+
+    ASSERT_EQ(Publish({L"full", Folder(L"r100"), site, L"--stamp", L"100", L"--key", keyFiles[0]}),
+              0)
+        << output_;
+    ASSERT_EQ(Publish({L"patch", Folder(L"r100"), Folder(L"r110"), site, L"--stamp", L"110",
+                       L"--key", keyFiles[0]}),
+              0)
+        << output_;
+    EXPECT_EQ(Publish({L"verify", site, L"--public-key", keys[1], L"--public-key", keys[0]}), 0);
+    EXPECT_EQ(output_.find("OK    signature  manifest.json.sig by key 2\n"), 0u) << output_;
+    // Unsigned, the new manifest would no longer match the signature.
+    EXPECT_EQ(Publish({L"full", Folder(L"r100"), site, L"--stamp", L"200"}), 1);
+    EXPECT_FALSE(FileExists(site + L"\\full_200.zip"));
+
+    const std::wstring manifestPath = site + L"\\manifest.json";
+    const std::wstring signaturePath = site + L"\\manifest.json.sig";
+    const std::string manifest = ReadBytes(manifestPath);
+    const std::string signature = ReadBytes(signaturePath);
+    const struct {
+        std::string manifest, signature;  // no signature file when empty
+        std::wstring key;
+        const char* says;
+    } broken[] = {
+        {manifest + " ", signature, keys[0], "no key matches"},
+        {manifest, "", keys[0], "manifest.json.sig is missing"},
+        {manifest, signature.substr(1), keys[0], "manifest.json.sig is malformed"},
+        {manifest, signature, keys[1], "no key matches"},
+    };
+    for (const auto& c : broken) {
+        ASSERT_TRUE(WriteBytes(manifestPath, c.manifest));
+        DeleteFileW(signaturePath.c_str());
+        ASSERT_TRUE(c.signature.empty() || WriteBytes(signaturePath, c.signature));
+        EXPECT_EQ(Publish({L"verify", site, L"--public-key", c.key}), 1) << c.says;
+        EXPECT_EQ(output_.find(std::string("FAIL  signature  ") + c.says), 0u) << output_;
+    }
+    // A signature that cannot take its place leaves the new manifest unsigned
+    // until sign repairs the folder.
+    ASSERT_TRUE(DeleteFileW(signaturePath.c_str()) && CreateDirectoryW(signaturePath.c_str(), 0));
+    MakeTree(L"r120", kRelease120);
+    EXPECT_EQ(Publish({L"patch", Folder(L"r110"), Folder(L"r120"), site, L"--stamp", L"120",
+                       L"--key", keyFiles[0]}),
+              1);
+    EXPECT_NE(output_.find("until \"vantora-publish sign\""), std::string::npos) << output_;
+    ASSERT_TRUE(RemoveDirectoryW(signaturePath.c_str()));
+    ASSERT_EQ(Publish({L"sign", site, L"--key", keyFiles[0]}), 0) << output_;
+    EXPECT_EQ(Publish({L"verify", site, L"--public-key", keys[0]}), 0) << output_;
+    EXPECT_NE(output_.find("OK    patch 120  patch_120.zip"), std::string::npos) << output_;
+
+    // sign signs the manifest as it is, and every package must have sha256.
+    std::string unchecked = manifest;
+    unchecked.replace(unchecked.find("\"sha256\""), 8, "\"sha-256\"");
+    ASSERT_TRUE(WriteBytes(manifestPath, unchecked));
+    ASSERT_EQ(Publish({L"sign", site, L"--key", keyFiles[0]}), 0) << output_;
+    EXPECT_EQ(Publish({L"verify", site, L"--public-key", keys[0]}), 1);
+    EXPECT_NE(output_.find("OK    signature"), std::string::npos) << output_;
+    EXPECT_NE(output_.find("FAIL  full  100  full_100.zip; no sha256"), std::string::npos);
+    EXPECT_EQ(Publish({L"verify", site}), 0) << output_;
+}

@@ -230,4 +230,22 @@ TEST_F(SelfUpdaterProgram, RetriesATargetThatIsLockedOnlyBriefly) {
     EXPECT_EQ(StandInRecord(2, 20000).size(), 2u);
 }
 
+TEST_F(SelfUpdaterProgram, SaysInItsExitCodeThatItLeftTheStagingFolderBehind) {
+    install_.Stage(L"data\\held.dat", "new");
+    auto launcher = StartOldLauncher(L"");
+    ASSERT_EQ(launcher->Wait(20000), 0u);
+    // Another program reads it and lets others read it, not delete it.
+    UniqueFile held(CreateFileW(install_.Path(L"_launcher_self_update\\data\\held.dat").c_str(),
+                                GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    EXPECT_EQ(RunSelfUpdater(launcher->id()), 7u);
+    held.reset();
+    EXPECT_EQ(ReadBytes(install_.Path(L"data\\held.dat")), "new");
+    const auto diary = DiaryLines(install_.folder());
+    EXPECT_TRUE(std::any_of(diary.begin(), diary.end(), [](const std::string& line) {
+        return line.rfind("Could not remove the staging folder ", 0) == 0;
+    }));
+    EXPECT_EQ(StandInRecord(2, 20000).size(), 2u);
+}
+
 }  // namespace

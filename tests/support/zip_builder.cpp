@@ -65,10 +65,33 @@ void PutCentralRecord(std::string& out, const EntryHeader& entry) {
     out += entry.name;
 }
 
-// Appends the central directory and the end record to the entries in out.
-void PutDirectory(std::string& out, const std::string& central, size_t entries) {
+void Put64(std::string& out, uint64_t value) {
+    Put32(out, static_cast<uint32_t>(value));
+    Put32(out, static_cast<uint32_t>(value >> 32));
+}
+
+// Appends the central directory and the end record to the entries in out;
+// with claimed, ZIP64 end records that give that entry count instead.
+void PutDirectory(std::string& out, const std::string& central, size_t entries,
+                  uint64_t claimed = 0) {
     const uint32_t centralOffset = static_cast<uint32_t>(out.size());
     out += central;
+    if (claimed != 0) {
+        const uint64_t recordOffset = out.size();
+        Put32(out, 0x06064b50);
+        Put64(out, 44);  // the size of the rest of this record
+        Put32(out, 45 << 16 | 45);
+        Put64(out, 0);  // disk numbers
+        Put64(out, claimed);
+        Put64(out, claimed);
+        Put64(out, central.size());
+        Put64(out, centralOffset);
+        Put32(out, 0x07064b50);
+        Put32(out, 0);
+        Put64(out, recordOffset);
+        Put32(out, 1);
+        entries = 0xFFFF;
+    }
     Put32(out, 0x06054b50);
     Put16(out, 0);
     Put16(out, 0);
@@ -137,7 +160,7 @@ std::string ZipBuilder::Build() const {
         out += stored;
         PutCentralRecord(central, header);
     }
-    PutDirectory(out, central, entries_.size());
+    PutDirectory(out, central, entries_.size(), claimedEntries_);
     return out;
 }
 

@@ -22,6 +22,12 @@ class ZipBuilder {
     ZipBuilder& AddFile(const std::string& name, const std::string& data);
     ZipBuilder& AddFolder(const std::string& name);  // name should end with "/"
     ZipBuilder& Add(const Entry& entry);
+    // The end records, in ZIP64 form, claim count entries whatever the
+    // archive holds.
+    ZipBuilder& ClaimEntries(uint64_t count) {
+        claimedEntries_ = count;
+        return *this;
+    }
 
     // The complete archive.
     std::string Build() const;
@@ -30,6 +36,7 @@ class ZipBuilder {
 
   private:
     std::vector<Entry> entries_;
+    uint64_t claimedEntries_ = 0;
 };
 
 // Writes an archive with one deflated entry of `size` zero bytes, compressing

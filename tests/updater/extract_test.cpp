@@ -4,8 +4,12 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -15,6 +19,7 @@
 #include "tests/support/zip_builder.h"
 #include "tests/support/diary_lines.h"
 #include "tests/support/emulation.h"
+#include "tests/selfupdate/installation.h"
 #include "updater/extract.h"
 #include "updater/updater.h"
 
@@ -347,9 +352,12 @@ TEST_F(ExtractZipTest, EntriesThatLeaveTheirFolderAreRefusedOnEveryRoad) {
     unixLink.extraAttributes = 0120777u << 16;
     ZipBuilder::Entry reparsePoint{"data/cache", "", false};
     reparsePoint.extraAttributes = 0x400;
+    const char kBadName[] =
+        "Refused archive entry with a NUL, control character or colon in its name: ";
     const struct {
         ZipBuilder::Entry entry;
         const char* log;
+        const char* shown = nullptr;  // the name in the diary and the status, when not as stored
     } refused[] = {
         {{"../evil.txt", "outside"}, kOutside},
         {{"data/../../evil.txt", "outside"}, kOutside},
@@ -363,13 +371,23 @@ TEST_F(ExtractZipTest, EntriesThatLeaveTheirFolderAreRefusedOnEveryRoad) {
         // files wherever it points.
         {unixLink, kLink},
         {reparsePoint, kLink},
+        // Windows ends a name at a NUL, takes a colon for a stream and has no
+        // control characters in names: the other build's launcher, a program
+        // that dodges the running-program check, a stream of a launcher file.
+        {{std::string("Tessaly Win7.exe\0", 17), "other build"}, kBadName, "Tessaly Win7.exe\\x00"},
+        {{std::string("VantoraOnlineClient.exe\0.dat", 28), "client"},
+         kBadName,
+         "VantoraOnlineClient.exe\\x00.dat"},
+        {{"Tessaly.exe:x", "stream"}, kBadName},
+        {{"data/a\tb.dat", "tab"}, kBadName, "data/a\\x09b.dat"},
     };
     // The system tools, the built-in reader under Wine, and the built-in
     // reader for an archive that carries a launcher program.
     enum Road { kTools, kWine, kLauncherFiles };
     for (Road road : {kTools, kWine, kLauncherFiles}) {
         for (const auto& c : refused) {
-            const std::string label = c.entry.name + " (road " + std::to_string(road) + ")";
+            const std::string shown = c.shown != nullptr ? c.shown : c.entry.name;
+            const std::string label = shown + " (road " + std::to_string(road) + ")";
             UseSystemTools(road != kWine);
             DeleteFileW(L"updateerror.txt");
             DeleteFileW(L"failed_download.zip");
@@ -383,9 +401,9 @@ TEST_F(ExtractZipTest, EntriesThatLeaveTheirFolderAreRefusedOnEveryRoad) {
 
             EXPECT_FALSE(updater_.ExtractZip(L"full.zip", L".")) << label;
             EXPECT_FALSE(updater_.blockedByRunningExecutable) << label;
-            EXPECT_EQ(texts_.back(), L"Failed file: " + ArchiveNameToWide(c.entry.name)) << label;
+            EXPECT_EQ(texts_.back(), L"Failed file: " + ArchiveNameToWide(shown)) << label;
             EXPECT_EQ(DiaryLines(),
-                      (std::vector<std::string>{"Opening archive: full.zip", c.log + c.entry.name}))
+                      (std::vector<std::string>{"Opening archive: full.zip", c.log + shown}))
                 << label;
             EXPECT_EQ(ReadBytes(L"failed_download.zip"), ReadBytes(L"full.zip")) << label;
             EXPECT_FALSE(FolderExists(game_ + L"\\data")) << label;
@@ -395,6 +413,8 @@ TEST_F(ExtractZipTest, EntriesThatLeaveTheirFolderAreRefusedOnEveryRoad) {
             EXPECT_FALSE(FileExists(folder_.Child(L"evil.txt"))) << label;
             EXPECT_FALSE(FolderExists(folder_.Child(L"evil"))) << label;
             EXPECT_FALSE(FileExists(folder_.Child(L"Tessaly.exe"))) << label;
+            EXPECT_FALSE(FileExists(game_ + L"\\Tessaly Win7.exe")) << label;
+            EXPECT_FALSE(FileExists(game_ + L"\\VantoraOnlineClient.exe")) << label;
         }
     }
 }
@@ -491,4 +511,122 @@ TEST_F(ExtractZipTest, AnyNumberOfWriterThreadsWritesTheSameFilesInOrder) {
         }
     }
     EXPECT_EQ(written[0], written[1]) << "modification times";
+}
+
+// Folders are made through the same form as the files below them: a folder
+// "data " (the plain form drops the blank) holds its file.
+TEST_F(ExtractZipTest, FoldersAreMadeAsTheirFilesAreNamed) {
+    ASSERT_TRUE(ZipBuilder().AddFile("data /x.dat", "blank").WriteTo(L"full.zip"));
+    ASSERT_TRUE(updater_.ExtractZip(L"full.zip", L"."));
+    EXPECT_EQ(ReadBytes(L"\\\\?\\" + game_ + L"\\data \\x.dat"), "blank");
+}
+
+// Two entries that name one file: the later one wins on any number of
+// writer threads, even while the earlier one's write is held back for as
+// long as the later one could overtake it.
+TEST_F(ExtractZipTest, TheLaterOfTwoEntriesForOneFileWinsOnAnyNumberOfThreads) {
+    ASSERT_TRUE(ZipBuilder()
+                    .AddFile("data/Case.dat", "earlier")
+                    .AddFile("DATA/case.DAT", "later")
+                    .AddFile("data/dots.dat", "earlier")
+                    .AddFile("data/dots.dat. .", "later")
+                    .WriteTo(L"full.zip"));
+    for (unsigned threads : {1u, 2u, 4u}) {
+        TempFolder destination;
+        updater_.extractionThreads = threads;
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::vector<int> written;
+        updater_.entryWriteHook = [&](int index, bool done) {
+            std::unique_lock<std::mutex> lock(mutex);
+            if (done) {
+                written.push_back(index);
+                changed.notify_all();
+            } else if (index % 2 == 0) {
+                changed.wait_for(lock, std::chrono::milliseconds(300), [&] {
+                    return std::count(written.begin(), written.end(), index + 1) != 0;
+                });
+            }
+        };
+        ASSERT_TRUE(updater_.ExtractZip(L"full.zip", destination.path()));
+        EXPECT_EQ(ReadBytes(destination.Child(L"data\\case.dat")), "later") << threads;
+        EXPECT_EQ(ReadBytes(destination.Child(L"data\\dots.dat")), "later") << threads;
+    }
+}
+
+// An exception while an archive is written or planned fails that archive,
+// as a damaged one does, and never ends the program.
+TEST_F(ExtractZipTest, AnExceptionFailsTheArchiveInsteadOfTheProgram) {
+    ASSERT_TRUE(
+        ZipBuilder().AddFile("data/a.dat", "a").AddFile("data/b.dat", "b").WriteTo(L"full.zip"));
+    updater_.extractionThreads = TestExtractionThreads() == 1 ? 1 : 2;
+    updater_.entryWriteHook = [](int index, bool) {
+        if (index == 1) {
+            throw std::runtime_error("out of handles");
+        }
+    };
+    EXPECT_FALSE(updater_.ExtractZip(L"full.zip", L"."));
+    EXPECT_EQ(texts_.back(), L"Failed file: data\\b.dat");
+    const auto diary = DiaryLines();
+    EXPECT_NE(std::find(diary.begin(), diary.end(), "Internal error: out of handles"), diary.end());
+
+    updater_.entryWriteHook = nullptr;
+    updater_.runsUnderWine = []() -> bool { throw std::runtime_error("no answer"); };
+    DeleteFileW(L"failed_download.zip");
+    EXPECT_FALSE(updater_.ExtractZip(L"full.zip", L"."));
+    EXPECT_EQ(DiaryLines().back(), "Internal error: no answer");
+    EXPECT_EQ(texts_.back(), L"Failed to open zip");
+    EXPECT_EQ(ReadBytes(L"failed_download.zip"), ReadBytes(L"full.zip"));
+}
+
+// A folder of the game folder that is a link (a junction a standard user
+// put there) is never written through, on either road; a staging folder
+// that is a link goes as a link, and what it points to stays.
+TEST_F(ExtractZipTest, LinksInTheGameFolderAreNeverFollowed) {
+    const std::wstring elsewhere = folder_.Child(L"elsewhere");
+    ASSERT_TRUE(CreateDirectoryW(elsewhere.c_str(), nullptr));
+    ASSERT_TRUE(WriteBytes(elsewhere + L"\\keep.txt", "keep"));
+    ASSERT_TRUE(CreateDirectoryW((game_ + L"\\data").c_str(), nullptr));
+    ASSERT_TRUE(MakeFolderLink(game_ + L"\\data\\maps", elsewhere));
+    ASSERT_TRUE(ZipBuilder().AddFile("data/maps/x.dat", "x").WriteTo(L"full.zip"));
+    for (bool tools : {false, true}) {
+        UseSystemTools(tools);
+        EXPECT_FALSE(updater_.ExtractZip(L"full.zip", L".")) << tools;
+        EXPECT_EQ(DiaryLines().back(),
+                  "Refused to write through a link: " + WideToUtf8(game_ + L"\\data\\maps"));
+        EXPECT_EQ(texts_.back(), L"Failed file: data/maps/x.dat");
+        EXPECT_FALSE(FileExists(elsewhere + L"\\x.dat"));
+        EXPECT_FALSE(ToolsWereStarted());
+    }
+    ASSERT_TRUE(RemoveFolderLink(game_ + L"\\data\\maps"));
+
+    const std::wstring staging = game_ + L"\\_launcher_self_update";
+    ASSERT_TRUE(MakeFolderLink(staging, elsewhere));
+    UseSystemTools(false);
+    ASSERT_TRUE(ZipBuilder()
+                    .AddFile(WideToUtf8(updater_.variantNames->launcherProgram), "new launcher")
+                    .WriteTo(L"patch.zip"));
+    updater_.ExtractZip(L"patch.zip", L".");
+    EXPECT_EQ(ReadBytes(elsewhere + L"\\keep.txt"), "keep");
+    EXPECT_FALSE(FileExists(elsewhere + L"\\" + updater_.variantNames->launcherProgram));
+    RemoveFolderLink(staging);
+}
+
+// A role belongs to the file a name resolves to: the other build's launcher
+// named by its short name is skipped, not written over.
+TEST_F(ExtractZipTest, RolesComeFromTheFileANameResolvesTo) {
+    const std::wstring installed = game_ + L"\\" + Utf8ToWide(updater_.variantNames->skipped[0]);
+    ASSERT_TRUE(WriteBytes(installed, "installed"));
+    wchar_t shortPath[MAX_PATH] = {};
+    ASSERT_GT(GetShortPathNameW(installed.c_str(), shortPath, MAX_PATH), 0u);
+    const std::string shortName = WideToUtf8(wcsrchr(shortPath, L'\\') + 1);
+    if (shortName.find('~') == std::string::npos) {
+        GTEST_SKIP() << "this file system gives no short names";
+    }
+    ASSERT_TRUE(ZipBuilder().AddFile(shortName, "planted").WriteTo(L"full.zip"));
+
+    ASSERT_TRUE(updater_.ExtractZip(L"full.zip", L"."));
+    EXPECT_EQ(ReadBytes(installed), "installed");
+    EXPECT_EQ(DiaryLines().back(),
+              "Skipping incompatible launcher artifact from update package: " + shortName);
 }

@@ -267,6 +267,25 @@ TEST_F(ZipReaderTest, TruncatedMissingAndForeignFilesDoNotOpen) {
     EXPECT_EQ(reader.TakeLastError(), kZipInvalidParameter);
 }
 
+// An end record may claim any count; one that claims more entries than its
+// directory can hold marks a damaged archive, whatever memory the count
+// would take.
+TEST_F(ZipReaderTest, ACountBeyondWhatTheDirectoryHoldsDoesNotOpen) {
+    const std::wstring archive = folder_.Child(L"count.zip");
+    ZipBuilder builder;
+    builder.AddFile("a.txt", "a").AddFile("b.txt", "b");
+    ZipReader reader;
+    ASSERT_TRUE(builder.ClaimEntries(2).WriteTo(archive));
+    ASSERT_TRUE(reader.Open(Utf8(archive)));
+    EXPECT_EQ(reader.EntryCount(), 2);
+    reader.Close();
+    for (uint64_t claimed : {3ull, 0x7FFFFFFFull, 0x100000000ull}) {
+        ASSERT_TRUE(builder.ClaimEntries(claimed).WriteTo(archive));
+        EXPECT_FALSE(reader.Open(Utf8(archive))) << claimed;
+        EXPECT_EQ(reader.TakeLastError(), kZipInvalidArchive);
+    }
+}
+
 TEST_F(ZipReaderTest, ArchiveWithoutEntriesOpensEmpty) {
     const std::wstring archive = folder_.Child(L"none.zip");
     ASSERT_TRUE(ZipBuilder().WriteTo(archive));
