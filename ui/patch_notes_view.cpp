@@ -5,11 +5,11 @@
 #include "ui/images.h"
 #include "ui/patch_notes_layout.h"
 #include "ui/ui_font.h"
+#include "ui/window_repaint.h"
 
 namespace {
 
 constexpr Gdiplus::ARGB kPanelFill = 0xB4141414;
-constexpr Gdiplus::ARGB kToggleBarFill = 0xEB1F2428;
 constexpr Gdiplus::ARGB kTrackFill = 0x78000000;
 constexpr Gdiplus::ARGB kThumbFill = 0xDCB4B4B4;
 constexpr float kToggleLabelSize = 12.0f;  // points
@@ -34,7 +34,7 @@ struct NotesPaint {
         : family(UIFontFamily()),
           text(Gdiplus::Color(TextColor)),
           accent(Gdiplus::Color(AccentColor)),
-          toggleBar(Gdiplus::Color(kToggleBarFill)),
+          toggleBar(Gdiplus::Color(ControlFillColor)),
           frame(Gdiplus::Color(AccentColor), 1.0f) {
         format.SetTrimming(Gdiplus::StringTrimmingWord);
         format.SetFormatFlags(Gdiplus::StringFormatFlagsLineLimit);
@@ -314,6 +314,6 @@ void UIPatchNotes::ScrollThumbTo(int thumbTop) {
 
 void UIPatchNotes::Invalidate() const {
     if (window) {
-        InvalidateRect(window, nullptr, FALSE);
+        RepaintWindow(window);
     }
 }
