@@ -11,6 +11,7 @@
 #include "ui/patch_notes_view.h"
 #include "ui/progress_bar.h"
 #include "ui/ui_font.h"
+#include "ui/window_repaint.h"
 
 namespace {
 
@@ -156,7 +157,7 @@ void LauncherUI::ToggleResolutionList() {
     for (UIButton* entry : resolutionOptions) {
         entry->visible = resolutionListOpen;
     }
-    InvalidateRect(window, nullptr, FALSE);
+    RepaintWindow(window);
 }
 
 void LauncherUI::ChooseResolution(const ResolutionOption& option) {
@@ -167,7 +168,7 @@ void LauncherUI::ChooseResolution(const ResolutionOption& option) {
     for (UIButton* entry : resolutionOptions) {
         entry->visible = false;
     }
-    InvalidateRect(window, nullptr, FALSE);
+    RepaintWindow(window);
     SetScreenResolution(option.width, option.height);
 }
 

@@ -15,14 +15,11 @@
 #include "ui/gdiplus_session.h"
 #include "ui/images.h"
 #include "ui/patch_notes_view.h"
+#include "ui/window_repaint.h"
 
 const wchar_t kLauncherWindowClass[] = L"VantoraLauncher";
 
 namespace {
-
-void Invalidate(HWND window) {
-    InvalidateRect(window, nullptr, FALSE);
-}
 
 void OnPaint(HWND window, LauncherUI& launcher) {
     PAINTSTRUCT paint;
@@ -46,7 +43,7 @@ void OnMouseMove(HWND window, LauncherUI& launcher, int x, int y) {
         changed = changed || element->hovered != wasHovered;
     }
     if (changed) {
-        Invalidate(window);
+        RepaintWindow(window);
     }
 }
 
@@ -83,7 +80,7 @@ void OnMouseWheel(HWND window, LauncherUI& launcher, WPARAM wParam, LPARAM lPara
         return;
     }
     if (view->ScrollByWheel(GET_WHEEL_DELTA_WPARAM(wParam))) {
-        Invalidate(window);
+        RepaintWindow(window);
     }
 }
 

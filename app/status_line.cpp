@@ -10,6 +10,7 @@
 #include "ui/label.h"
 #include "ui/patch_notes_view.h"
 #include "ui/progress_bar.h"
+#include "ui/window_repaint.h"
 
 namespace {
 
@@ -21,10 +22,6 @@ constexpr DWORD kStatusPaintIntervalMs = 100;
 
 // The antialiased outline of the bar reaches a pixel past its bounds.
 constexpr int kStatusAreaMargin = 2;
-
-void InvalidateWindow(HWND window) {
-    InvalidateRect(window, nullptr, FALSE);
-}
 
 }  // namespace
 
@@ -98,7 +95,7 @@ void LauncherUI::OnPatchNotesMessage(LPARAM payload) {
     if (patchNotesView != nullptr) {
         patchNotesView->SetBlocks(std::move(*blocks));
     }
-    InvalidateWindow(window);
+    RepaintWindow(window);
 }
 
 void LauncherUI::OnReadyMessage() {
@@ -110,5 +107,5 @@ void LauncherUI::OnReadyMessage() {
     if (progressBar != nullptr) {
         progressBar->progress = 1.0f;
     }
-    InvalidateWindow(window);
+    RepaintWindow(window);
 }

@@ -4,7 +4,6 @@
 
 namespace {
 
-constexpr Gdiplus::ARGB kFillNormal = 0xEB1F2428;
 constexpr Gdiplus::ARGB kFillHovered = 0xFF3A4248;
 constexpr Gdiplus::ARGB kFillDisabled = 0xFF232323;
 constexpr Gdiplus::ARGB kBorderNormal = 0x96737D84;
@@ -19,7 +18,8 @@ void UIButton::Draw(Gdiplus::Graphics& graphics) {
     const Gdiplus::REAL w = static_cast<Gdiplus::REAL>(bounds.right - bounds.left);
     const Gdiplus::REAL h = static_cast<Gdiplus::REAL>(bounds.bottom - bounds.top);
 
-    const Gdiplus::ARGB fill = enabled ? (hovered ? kFillHovered : kFillNormal) : kFillDisabled;
+    const Gdiplus::ARGB fill =
+        enabled ? (hovered ? kFillHovered : ControlFillColor) : kFillDisabled;
     Gdiplus::SolidBrush fillBrush{Gdiplus::Color(fill)};
     Gdiplus::Pen border(Gdiplus::Color(hovered ? AccentColor : kBorderNormal),
                         hovered ? 2.0f : 1.0f);

@@ -7,24 +7,12 @@ DibBuffer::DibBuffer(HDC target, int width, int height) : dc_(CreateCompatibleDC
     info.bmiHeader.biHeight = -height;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
-    if (dc_ != nullptr) {
-        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
+    if (dc_) {
+        bitmap_.reset(CreateDIBSection(dc_.get(), &info, DIB_RGB_COLORS, &bits_, nullptr, 0));
     }
-    if (bitmap_ == nullptr) {
+    if (!bitmap_) {
         bits_ = nullptr;
         return;
     }
-    old_ = SelectObject(dc_, bitmap_);
-}
-
-DibBuffer::~DibBuffer() {
-    if (old_ != nullptr) {
-        SelectObject(dc_, old_);
-    }
-    if (bitmap_ != nullptr) {
-        DeleteObject(bitmap_);
-    }
-    if (dc_ != nullptr) {
-        DeleteDC(dc_);
-    }
+    selection_ = GdiSelection(dc_.get(), bitmap_.get());
 }

@@ -2,21 +2,25 @@
 
 #include <windows.h>
 
+#include "common/win_handle.h"
+#include "ui/gdi_owners.h"
+
 // A 32-bit top-down DIB section selected into a memory DC compatible with
 // target (the screen when null). bits() is null when it could not be made.
 class DibBuffer {
   public:
     DibBuffer(HDC target, int width, int height);
-    ~DibBuffer();
     DibBuffer(const DibBuffer&) = delete;
     DibBuffer& operator=(const DibBuffer&) = delete;
 
-    HDC dc() const { return dc_; }
+    HDC dc() const { return dc_.get(); }
     void* bits() const { return bits_; }
 
   private:
-    HDC dc_;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ old_ = nullptr;
+    // Made in this order and let go in reverse: the selection is undone
+    // before its bitmap and the DC are deleted.
+    UniqueMemoryDc dc_;
+    UniqueBitmap bitmap_;
+    GdiSelection selection_;
     void* bits_ = nullptr;
 };

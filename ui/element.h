@@ -9,6 +9,8 @@
 // Colours shared by the elements (ARGB).
 constexpr Gdiplus::ARGB TextColor = 0xFFF0F0F0;    // label, button and patch-note text
 constexpr Gdiplus::ARGB AccentColor = 0xFF008CFF;  // hovered border, bullets, image frame
+// The face of a button at rest and the bar of an image toggle.
+constexpr Gdiplus::ARGB ControlFillColor = 0xEB1F2428;
 
 // A retained element of the launcher window: a rectangle in client pixels, a
 // few flags and a Draw that paints onto the window's back buffer. The window

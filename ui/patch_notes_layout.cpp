@@ -5,12 +5,12 @@
 #include "ui/single_precision.h"
 
 int TextBlockAdvance(float measuredHeight, bool bold) {
-    const int extra = bold ? 8 : 4;
+    const int extra = bold ? kNotesBoldTextExtra : kNotesTextExtra;
     return std::max(kNotesMinTextAdvance, extra + static_cast<int>(measuredHeight));
 }
 
 int AvailableImageWidth(const RECT& bounds, int contentLeft) {
-    return std::max(1, static_cast<int>(bounds.right) - contentLeft - 42);
+    return std::max(1, static_cast<int>(bounds.right) - contentLeft - kNotesImageMargins);
 }
 
 SIZE FitPatchImage(int bw, int bh, int availableWidth) {
@@ -24,13 +24,13 @@ SIZE FitPatchImage(int bw, int bh, int availableWidth) {
     return drawn;
 }
 
-bool ComputeScrollbar(const RECT& bounds, int contentHeight, int scrollOffset, RECT& track,
-                      RECT& thumb) {
+bool ComputeScrollbar(const RECT& bounds, int contentHeight, int scrollOffset,
+                      NotesScrollbar& bar) {
     const int h = static_cast<int>(bounds.bottom - bounds.top);
     if (contentHeight <= h) {
         return false;
     }
-    const int trackLength = std::max(h - 12, 1);
+    const int trackLength = std::max(h - 2 * kNotesTrackEnds, 1);
     const int thumbLength =
         std::min(std::max(h * h / contentHeight, kNotesMinThumbLength), trackLength);
     const long long travel = std::max(trackLength - thumbLength, 1);
@@ -38,10 +38,16 @@ bool ComputeScrollbar(const RECT& bounds, int contentHeight, int scrollOffset, R
     // content; the thumb then rests at the end of its track instead of
     // running off it over whatever lies below the view.
     const long long shownOffset = std::clamp(scrollOffset, 0, contentHeight - h);
-    const int thumbTop = static_cast<int>(bounds.top) + 6 +
-                         static_cast<int>(travel * shownOffset / std::max(contentHeight - h, 1));
-    track = {bounds.right - 18, bounds.top + 6, bounds.right - 3, bounds.bottom - 6};
-    thumb = {bounds.right - 14, thumbTop, bounds.right - 4, thumbTop + thumbLength};
+    const LONG trackTop = bounds.top + kNotesTrackEnds;
+    const LONG trackBottom = bounds.bottom - kNotesTrackEnds;
+    const LONG thumbTop =
+        trackTop + static_cast<LONG>(travel * shownOffset / std::max(contentHeight - h, 1));
+    bar.track = {bounds.right - kNotesTrackHitLeft, trackTop, bounds.right - kNotesTrackHitRight,
+                 trackBottom};
+    bar.groove = {bounds.right - kNotesTrackLeft, trackTop,
+                  bounds.right - kNotesTrackLeft + kNotesTrackWidth, trackBottom};
+    bar.thumb = {bounds.right - kNotesThumbLeft, thumbTop,
+                 bounds.right - kNotesThumbLeft + kNotesThumbWidth, thumbTop + thumbLength};
     return true;
 }
 

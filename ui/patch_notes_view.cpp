@@ -1,77 +1,14 @@
 #include "ui/patch_notes_view.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "ui/images.h"
-#include "ui/patch_notes_layout.h"
-#include "ui/ui_font.h"
+#include "ui/patch_notes_paint.h"
+#include "ui/patch_notes_text.h"
+#include "ui/window_repaint.h"
 
 namespace {
-
-constexpr Gdiplus::ARGB kPanelFill = 0xB4141414;
-constexpr Gdiplus::ARGB kToggleBarFill = 0xEB1F2428;
-constexpr Gdiplus::ARGB kTrackFill = 0x78000000;
-constexpr Gdiplus::ARGB kThumbFill = 0xDCB4B4B4;
-constexpr float kToggleLabelSize = 12.0f;  // points
-constexpr float kUnavailableSize = 13.0f;  // points
-constexpr int kBulletSize = 5;
-constexpr int kBulletTop = 8;
-
-Gdiplus::Rect ToGdiRect(const RECT& area) {
-    return Gdiplus::Rect(static_cast<INT>(area.left), static_cast<INT>(area.top),
-                         static_cast<INT>(area.right - area.left),
-                         static_cast<INT>(area.bottom - area.top));
-}
-
-Gdiplus::RectF FloatRect(int left, int top, int width, int height) {
-    return Gdiplus::RectF(static_cast<Gdiplus::REAL>(left), static_cast<Gdiplus::REAL>(top),
-                          static_cast<Gdiplus::REAL>(width), static_cast<Gdiplus::REAL>(height));
-}
-
-// The GDI+ objects one paint of the view uses.
-struct NotesPaint {
-    NotesPaint()
-        : family(UIFontFamily()),
-          text(Gdiplus::Color(TextColor)),
-          accent(Gdiplus::Color(AccentColor)),
-          toggleBar(Gdiplus::Color(kToggleBarFill)),
-          frame(Gdiplus::Color(AccentColor), 1.0f) {
-        format.SetTrimming(Gdiplus::StringTrimmingWord);
-        format.SetFormatFlags(Gdiplus::StringFormatFlagsLineLimit);
-    }
-
-    // The height text takes in box; 0 without a font.
-    float Measure(Gdiplus::Graphics& graphics, const std::wstring& line, float size, INT style,
-                  const Gdiplus::RectF& box) {
-        if (!family || line.empty()) {
-            return 0.0f;
-        }
-        Gdiplus::Font font(family, size, style, Gdiplus::UnitPoint);
-        Gdiplus::RectF measured;
-        if (graphics.MeasureString(line.c_str(), static_cast<INT>(line.size()), &font, box, &format,
-                                   &measured) != Gdiplus::Ok) {
-            return 0.0f;
-        }
-        return measured.Height;
-    }
-
-    void Draw(Gdiplus::Graphics& graphics, const std::wstring& line, float size, INT style,
-              const Gdiplus::RectF& box) {
-        if (!family || line.empty()) {
-            return;
-        }
-        Gdiplus::Font font(family, size, style, Gdiplus::UnitPoint);
-        graphics.DrawString(line.c_str(), static_cast<INT>(line.size()), &font, box, &format,
-                            &text);
-    }
-
-    const Gdiplus::FontFamily* family;
-    Gdiplus::StringFormat format;
-    Gdiplus::SolidBrush text;
-    Gdiplus::SolidBrush accent;
-    Gdiplus::SolidBrush toggleBar;
-    Gdiplus::Pen frame;
-};
 
 // The picture at the size the view shows it at (FitPatchImage), scaled once:
 // a paint then copies it, the same in every band, instead of scaling it
@@ -100,9 +37,6 @@ std::shared_ptr<Gdiplus::Bitmap> AtShownSize(std::shared_ptr<Gdiplus::Bitmap> pi
     return scaled;
 }
 
-// Pixels that antialiasing may reach beyond a block's laid-out rows.
-constexpr int kDrawSlack = 16;
-
 }  // namespace
 
 float UIPatchNotes::KnownHeight(size_t index, INT style, Gdiplus::REAL width) const {
@@ -125,113 +59,103 @@ void UIPatchNotes::RememberHeight(size_t index, INT style, Gdiplus::REAL width, 
 }
 
 void UIPatchNotes::Draw(Gdiplus::Graphics& graphics) {
-    {
-        Gdiplus::SolidBrush panel{Gdiplus::Color(kPanelFill)};
-        graphics.FillRectangle(&panel, ToGdiRect(bounds));
-    }
-    const Gdiplus::GraphicsState saved = graphics.Save();
-    graphics.SetClip(ToGdiRect(bounds));
+    const NotesText text;
+    NotesLayout layout = LayOut(graphics, text);
+    PaintPatchNotes(graphics, text, bounds, blocks, layout);
+    contentHeight = layout.contentHeight;
+    clickAreas = std::move(layout.clickAreas);
+}
 
-    // Rows this paint can show; blocks outside them are laid out, not drawn.
-    Gdiplus::RectF shown;
-    graphics.GetVisibleClipBounds(&shown);
-    const auto isShown = [&shown](int top, int bottom) {
-        return bottom + kDrawSlack > shown.Y && top - kDrawSlack < shown.Y + shown.Height;
-    };
-
-    NotesPaint paint;
-    clickAreas.clear();
+NotesLayout UIPatchNotes::LayOut(Gdiplus::Graphics& graphics, const NotesText& text) {
+    NotesLayout layout;
     const int origin = static_cast<int>(bounds.top) - scrollOffset;
     int y = origin + kNotesTopPadding;
     for (size_t index = 0; index < blocks.size(); ++index) {
         const PatchNoteBlock& block = blocks[index];
         y += block.spaceBefore;
-        const int top = y;
         const int left = static_cast<int>(bounds.left) + kNotesIndentStep * block.indent;
-
-        if (!block.image) {
-            if (block.bullet) {
-                graphics.FillEllipse(&paint.accent, left + kNotesTextInset, top + kBulletTop,
-                                     kBulletSize, kBulletSize);
-            }
-            const int textStart = left + (block.bullet ? kNotesBulletTextInset : kNotesTextInset);
-            const Gdiplus::RectF box = FloatRect(
-                textStart, top, static_cast<int>(bounds.right) - kNotesTextRightMargin - textStart,
-                kNotesTextBoxHeight);
-            const INT style = block.bold ? Gdiplus::FontStyleBold : Gdiplus::FontStyleRegular;
-            float height = KnownHeight(index, style, box.Width);
-            if (height < 0) {
-                height = paint.Measure(graphics, block.text, block.fontSize, style, box);
-                RememberHeight(index, style, box.Width, height);
-            }
-            const int advance = TextBlockAdvance(height, block.bold);
-            if (isShown(top, top + advance)) {
-                paint.Draw(graphics, block.text, block.fontSize, style, box);
-            }
-            y = top + advance + block.spaceAfter;
-            continue;
-        }
-
-        PatchImageData& image = *block.image;
-        const int available = AvailableImageWidth(bounds, left);
-        const int barLeft = left + kNotesTextInset;
-        const int barWidth = std::min(kNotesToggleBarMaxWidth, available);
-        graphics.FillRectangle(&paint.toggleBar, barLeft, top, barWidth, kNotesToggleBarHeight);
-        graphics.DrawRectangle(&paint.frame, barLeft, top, barWidth, kNotesToggleBarHeight);
-        paint.Draw(graphics, image.expanded ? L"[ - ] Hide image" : L"[ + ] Show image",
-                   kToggleLabelSize, Gdiplus::FontStyleBold,
-                   FloatRect(left + 30, top + 2, barWidth - 16, 24));
-        clickAreas.push_back(
-            {RECT{barLeft, top, barLeft + barWidth, top + kNotesToggleBarHeight}, block.image});
-
-        if (!image.expanded) {
-            y = top + kNotesCollapsedAdvance + block.spaceAfter;
-            continue;
-        }
-        // A picture that cannot be decoded fails once; the window repaints on
-        // every status text of an update.
-        if (!image.bitmap && !image.undecodable) {
-            image.bitmap = AtShownSize(decode(image), available);
-            image.undecodable = !image.bitmap;
-        }
-        const int pictureTop = top + kNotesPictureTop;
-        if (image.bitmap) {
-            const SIZE drawn =
-                FitPatchImage(static_cast<int>(image.bitmap->GetWidth()),
-                              static_cast<int>(image.bitmap->GetHeight()), available);
-            if (isShown(pictureTop, pictureTop + drawn.cy)) {
-                graphics.DrawImage(image.bitmap.get(),
-                                   Gdiplus::Rect(barLeft, pictureTop, drawn.cx, drawn.cy));
-            }
-            clickAreas.push_back(
-                {RECT{barLeft, pictureTop, barLeft + drawn.cx, pictureTop + drawn.cy},
-                 block.image});
-            y = pictureTop + drawn.cy + kNotesPictureGap + block.spaceAfter;
-        } else {
-            paint.Draw(graphics, L"Image unavailable", kUnavailableSize, Gdiplus::FontStyleItalic,
-                       FloatRect(barLeft, pictureTop, available, 24));
-            clickAreas.push_back({RECT{barLeft, pictureTop, bounds.right - kNotesTextRightMargin,
-                                       top + kNotesMissingImageAdvance},
-                                  block.image});
-            y = top + kNotesMissingImageAdvance + block.spaceAfter;
-        }
+        NotesBlockPlace place;
+        place.index = index;
+        y = block.image ? PlaceImage(index, left, y, place, layout.clickAreas)
+                        : PlaceText(graphics, text, index, left, y, place);
+        y += block.spaceAfter;
+        layout.places.push_back(place);
     }
-    contentHeight = y - origin;
-    graphics.Restore(saved);
+    layout.contentHeight = y - origin;
+    layout.hasScrollbar =
+        ComputeScrollbar(bounds, layout.contentHeight, scrollOffset, layout.scrollbar);
+    return layout;
+}
 
-    RECT track;
-    RECT thumb;
-    if (GetScrollbarRects(track, thumb)) {
-        Gdiplus::SolidBrush trackFill{Gdiplus::Color(kTrackFill)};
-        Gdiplus::SolidBrush thumbFill{Gdiplus::Color(kThumbFill)};
-        graphics.FillRectangle(&trackFill, ToGdiRect({bounds.right - 9, bounds.top + 6,
-                                                      bounds.right - 6, bounds.bottom - 6}));
-        graphics.FillRectangle(&thumbFill, ToGdiRect(thumb));
+int UIPatchNotes::PlaceText(Gdiplus::Graphics& graphics, const NotesText& text, size_t index,
+                            int left, int top, NotesBlockPlace& place) {
+    const PatchNoteBlock& block = blocks[index];
+    if (block.bullet) {
+        const int dotLeft = left + kNotesTextInset;
+        const int dotTop = top + kNotesBulletTop;
+        place.bullet = {dotLeft, dotTop, dotLeft + kNotesBulletSize, dotTop + kNotesBulletSize};
     }
+    const int textStart = left + (block.bullet ? kNotesBulletTextInset : kNotesTextInset);
+    place.text = {textStart, top, bounds.right - kNotesTextRightMargin, top + kNotesTextBoxHeight};
+    const Gdiplus::RectF box = ToGdiRectF(place.text);
+    const INT style = block.bold ? Gdiplus::FontStyleBold : Gdiplus::FontStyleRegular;
+    float height = KnownHeight(index, style, box.Width);
+    if (height < 0) {
+        height = text.Measure(graphics, block.text, block.fontSize, style, box);
+        RememberHeight(index, style, box.Width, height);
+    }
+    place.textBottom = top + TextBlockAdvance(height, block.bold);
+    return place.textBottom;
+}
+
+int UIPatchNotes::PlaceImage(size_t index, int left, int top, NotesBlockPlace& place,
+                             std::vector<ClickArea>& areas) {
+    const std::shared_ptr<PatchImageData>& shared = blocks[index].image;
+    PatchImageData& image = *shared;
+    const int available = AvailableImageWidth(bounds, left);
+    const int barLeft = left + kNotesTextInset;
+    const int barWidth = std::min(kNotesToggleBarMaxWidth, available);
+    place.bar = {barLeft, top, barLeft + barWidth, top + kNotesToggleBarHeight};
+    const int labelTop = top + kNotesToggleLabelTop;
+    place.label = {barLeft + kNotesToggleLabelInset, labelTop,
+                   barLeft + barWidth - kNotesToggleLabelInset, labelTop + kNotesToggleLabelHeight};
+    areas.push_back({place.bar, shared});
+    if (!image.expanded) {
+        place.kind = NotesBlockKind::CollapsedImage;
+        return top + kNotesCollapsedAdvance;
+    }
+    // A picture that cannot be decoded fails once; the window repaints on
+    // every status text of an update.
+    if (!image.bitmap && !image.undecodable) {
+        image.bitmap = AtShownSize(decode(image), available);
+        image.undecodable = !image.bitmap;
+    }
+    const int pictureTop = top + kNotesPictureTop;
+    if (image.bitmap) {
+        const SIZE drawn = FitPatchImage(static_cast<int>(image.bitmap->GetWidth()),
+                                         static_cast<int>(image.bitmap->GetHeight()), available);
+        place.kind = NotesBlockKind::Picture;
+        place.picture = {barLeft, pictureTop, barLeft + drawn.cx, pictureTop + drawn.cy};
+        areas.push_back({place.picture, shared});
+        return pictureTop + drawn.cy + kNotesPictureGap;
+    }
+    place.kind = NotesBlockKind::NoPicture;
+    place.text = {barLeft, pictureTop, barLeft + available,
+                  pictureTop + kNotesUnavailableTextHeight};
+    const int bottom = top + kNotesMissingImageAdvance;
+    areas.push_back(
+        {RECT{barLeft, pictureTop, bounds.right - kNotesTextRightMargin, bottom}, shared});
+    return bottom;
 }
 
 bool UIPatchNotes::GetScrollbarRects(RECT& track, RECT& thumb) const {
-    return ComputeScrollbar(bounds, contentHeight, scrollOffset, track, thumb);
+    NotesScrollbar bar;
+    if (!ComputeScrollbar(bounds, contentHeight, scrollOffset, bar)) {
+        return false;
+    }
+    track = bar.track;
+    thumb = bar.thumb;
+    return true;
 }
 
 void UIPatchNotes::OnMouseDown(int x, int y) {
@@ -314,6 +238,6 @@ void UIPatchNotes::ScrollThumbTo(int thumbTop) {
 
 void UIPatchNotes::Invalidate() const {
     if (window) {
-        InvalidateRect(window, nullptr, FALSE);
+        RepaintWindow(window);
     }
 }

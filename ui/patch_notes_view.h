@@ -2,6 +2,7 @@
 
 #include "ui/element.h"
 #include "ui/images.h"
+#include "ui/patch_notes_layout.h"
 #include "patchnotes/patch_notes.h"
 
 #include <cstdint>
@@ -9,17 +10,13 @@
 #include <string>
 #include <vector>
 
-// Where an image toggle (its bar, or its picture) was drawn in the last paint;
-// a click there flips the image's expanded flag.
-struct ClickArea {
-    RECT rect = {0, 0, 0, 0};
-    std::shared_ptr<PatchImageData> image;
-};
+class NotesText;
 
 // The patch-notes panel: word-wrapped text blocks, bullets, headings and
-// collapsible images over a translucent fill, with a thin scroll bar. It lays
-// out everything on every paint, draws what the paint can show and remembers
-// where the toggles landed.
+// collapsible images over a translucent fill, with a thin scroll bar. Every
+// paint lays out everything first (decoding the pictures it shows), then
+// draws what the paint can show from that layout and remembers where the
+// toggles landed.
 class UIPatchNotes : public UIElement {
   public:
     UIPatchNotes() = default;
@@ -66,6 +63,16 @@ class UIPatchNotes : public UIElement {
     float KnownHeight(size_t index, INT style, Gdiplus::REAL width) const;
     void RememberHeight(size_t index, INT style, Gdiplus::REAL width, float height);
     std::vector<MeasuredText> measured_;
+
+    // Where every block lands at the current offset, its click areas, the
+    // content height and the scroll bar.
+    NotesLayout LayOut(Gdiplus::Graphics& graphics, const NotesText& text);
+    // Place blocks[index] with its top at top and its content's left edge at
+    // left; each gives the bottom of what the block shows.
+    int PlaceText(Gdiplus::Graphics& graphics, const NotesText& text, size_t index, int left,
+                  int top, NotesBlockPlace& place);
+    int PlaceImage(size_t index, int left, int top, NotesBlockPlace& place,
+                   std::vector<ClickArea>& areas);
 
     int Height() const { return static_cast<int>(bounds.bottom - bounds.top); }
     void ScrollThumbTo(int thumbTop);
