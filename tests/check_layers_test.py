@@ -1,9 +1,6 @@
 #!/usr/bin/env python3
-"""The layer check on a copy of the source tree: it passes as the tree is, and
-fails, naming file and line, once a common header includes a ui header.
-
-    check_layers_test.py SOURCE_TREE
-"""
+"""check_layers_test.py SOURCE_TREE: the layer check passes on a copy of the
+tree, and fails, naming file and line, once a common header includes ui."""
 
 import pathlib
 import shutil
@@ -11,32 +8,26 @@ import subprocess
 import sys
 import tempfile
 
+CHECK = pathlib.Path(__file__).parent.parent / "scripts" / "check-layers.py"
+
 
 def check(tree):
-    script = pathlib.Path(__file__).parent.parent / "scripts" / "check-layers.py"
-    run = subprocess.run([sys.executable, script, tree], capture_output=True, text=True)
+    run = subprocess.run([sys.executable, CHECK, tree], capture_output=True, text=True)
     print(run.stdout, end="")
     return run.returncode, run.stdout
 
 
-def main(source):
-    with tempfile.TemporaryDirectory() as temp:
-        tree = pathlib.Path(temp) / "tree"
-        shutil.copytree(source, tree, ignore=shutil.ignore_patterns("build", ".git"))
-        status, _ = check(tree)
-        if status != 0:
-            print("FAIL: the check fails on the unchanged copy")
-            return 1
-        header = tree / "common" / "win_handle.h"
-        lines = header.read_text().splitlines(keepends=True)
-        header.write_text("".join(lines[:2] + ['#include "ui/button.h"\n'] + lines[2:]))
-        status, output = check(tree)
-        if status != 1 or 'common/win_handle.h:3: includes "ui/button.h"' not in output:
-            print("FAIL: the check missed the include of ui/button.h at common/win_handle.h:3")
-            return 1
+with tempfile.TemporaryDirectory() as temp:
+    tree = pathlib.Path(temp) / "tree"
+    shutil.copytree(sys.argv[1], tree, ignore=shutil.ignore_patterns("build", ".git"))
+    clean = check(tree)[0] == 0
+    header = tree / "common" / "win_handle.h"
+    lines = header.read_text().splitlines(keepends=True)
+    header.write_text("".join(lines[:2] + ['#include "ui/button.h"\n'] + lines[2:]))
+    status, output = check(tree)
+    found = status == 1 and 'common/win_handle.h:3: includes "ui/button.h"' in output
+if clean and found:
     print("layer check test passed")
-    return 0
-
-
-if __name__ == "__main__":
-    sys.exit(main(sys.argv[1]))
+else:
+    print(f"FAILED: the check {'passes' if clean else 'fails'} on the unchanged copy "
+          f"and {'finds' if found else 'misses'} the include planted at common/win_handle.h:3")
