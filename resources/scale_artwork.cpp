@@ -18,8 +18,8 @@
 
 #include "app/launcher_ui.h"
 #include "app/screen_paint.h"
-#include "tests/support/png_file.h"
 #include "ui/gdiplus_session.h"
+#include "ui/png_file.h"
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 2) {

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "common/win_handle.h"
-#include "tests/support/png_file.h"
 #include "ui/gdiplus_session.h"
+#include "ui/png_file.h"
 
 namespace {
 

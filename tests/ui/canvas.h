@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/png_file.h"
 #include "ui/gdiplus_session.h"
+#include "ui/png_file.h"
 
 // Base of the tests that draw: GDI+ runs for the length of each test.
 class GdiplusTest : public ::testing::Test {

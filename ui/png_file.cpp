@@ -1,4 +1,4 @@
-#include "tests/support/png_file.h"
+#include "ui/png_file.h"
 
 #include <cwchar>
 #include <vector>

@@ -1,5 +1,8 @@
 #pragma once
 
+// PNG files written with GDI+'s own encoder, for the artwork tool
+// (resources/scale_artwork.cpp) and for pictures of what the launcher drew.
+
 #include <windows.h>
 #include <objidl.h>
 #include <gdiplus.h>
