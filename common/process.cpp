@@ -118,3 +118,19 @@ ProcessOptions HiddenIn(const std::wstring& folder, OutputLineCallback onLine) {
     options.onOutputLine = std::move(onLine);
     return options;
 }
+
+bool WaitForProcessExit(DWORD processId, DWORD timeoutMilliseconds, DWORD& error) {
+    error = 0;
+    UniqueHandleKernel process(OpenProcess(SYNCHRONIZE, FALSE, processId));
+    if (!process) {
+        error = GetLastError();
+        // No process has that id (any more).
+        return error == ERROR_INVALID_PARAMETER;
+    }
+    const DWORD result = WaitForSingleObject(process.get(), timeoutMilliseconds);
+    if (result == WAIT_OBJECT_0) {
+        return true;
+    }
+    error = result == WAIT_TIMEOUT ? 0 : GetLastError();
+    return false;
+}

@@ -45,3 +45,9 @@ bool RunProcess(const std::wstring& commandLine, const ProcessOptions& options, 
 // holds the system error code).
 UniqueHandleKernel StartProgramInFolder(const std::wstring& path, const std::wstring& folder,
                                         DWORD* error = nullptr);
+
+// Waits until the process with that id ends. A process that is already gone
+// (no process has that id) counts as ended. False when it is still running
+// after the time-out or cannot be waited for; error then holds the system
+// error (0 for the time-out).
+bool WaitForProcessExit(DWORD processId, DWORD timeoutMilliseconds, DWORD& error);

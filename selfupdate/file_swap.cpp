@@ -180,8 +180,8 @@ bool StagedFileSwap::PlaceFile(const std::wstring& relative) {
             return Fail(relative, L"could not move the old file to the backup", GetLastError());
         }
         if (!WithRetry(
-                retry_, diary_, target,
-                [&] { return MoveFileExW(target.c_str(), backup.c_str(), 0) != FALSE; }, &error)) {
+                retry_, [&] { return MoveFileExW(target.c_str(), backup.c_str(), 0) != FALSE; },
+                error, diary_.InUseNotice(target))) {
             return Fail(relative, L"could not move the old file to the backup", error);
         }
     }
@@ -190,7 +190,8 @@ bool StagedFileSwap::PlaceFile(const std::wstring& relative) {
         return Fail(relative, L"could not write the new file", GetLastError());
     }
     if (!WithRetry(
-            retry_, diary_, target, [&] { return CopyHeldFile(source, target); }, &error)) {
+            retry_, [&] { return CopyHeldFile(source, target); }, error,
+            diary_.InUseNotice(target))) {
         if (error == kErrorLinkInTheWay) {
             diary_.Write(L"Refused to write through a link: %s", source.c_str());
         }
@@ -282,8 +283,8 @@ bool StagedFileSwap::UndoFile(const Step& step) {
             SetFileAttributesW(target.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
         }
         if (!WithRetry(
-                retry_, diary_, target, [&] { return DeleteFileW(target.c_str()) != FALSE; },
-                &error)) {
+                retry_, [&] { return DeleteFileW(target.c_str()) != FALSE; }, error,
+                diary_.InUseNotice(target))) {
             diary_.Write(L"Rollback could not remove the new file %s. Win32=%lu", target.c_str(),
                          error);
             return false;
@@ -297,8 +298,8 @@ bool StagedFileSwap::UndoFile(const Step& step) {
         return false;
     }
     if (!WithRetry(
-            retry_, diary_, target,
-            [&] { return MoveFileExW(backup.c_str(), target.c_str(), 0) != FALSE; }, &error)) {
+            retry_, [&] { return MoveFileExW(backup.c_str(), target.c_str(), 0) != FALSE; }, error,
+            diary_.InUseNotice(target))) {
         diary_.Write(L"Rollback could not restore %s from %s. Win32=%lu", target.c_str(),
                      backup.c_str(), error);
         return false;
@@ -330,14 +331,13 @@ bool StagedFileSwap::DiscardBackups() {
     guard_.reset();  // a held folder cannot be removed
     std::wstring left;
     DWORD error = 0;
-    if (WithRetry(
-            retry_, diary_, backupFolder_,
-            [&] {
-                const bool removed = RemoveFolderTree(backupFolder_, &left, &error);
-                SetLastError(error);
-                return removed;
-            },
-            &error)) {
+    const auto remove = [&] {
+        DWORD removeError = 0;
+        const bool removed = RemoveFolderTree(backupFolder_, &left, &removeError);
+        SetLastError(removeError);
+        return removed;
+    };
+    if (WithRetry(retry_, remove, error, diary_.InUseNotice(backupFolder_))) {
         return true;
     }
     diary_.Write(L"Could not remove the backup %s. Win32=%lu", left.c_str(), error);
