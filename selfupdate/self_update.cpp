@@ -17,7 +17,7 @@ bool StartLauncher(const SelfUpdateArguments& args, const Diary& diary) {
     bool started = false;
     try {
         started = static_cast<bool>(
-            StartProgramInFolder(args.launcherProgram, args.installFolder, &error));
+            StartProgramInFolder(args.launcherProgram, args.installFolder, error));
     } catch (...) {
         diary.WriteInternalError();
     }
@@ -38,7 +38,7 @@ bool RemoveStagingFolder(const SelfUpdateArguments& args, const RetryPolicy& ret
     DWORD error = 0;
     const auto remove = [&] {
         DWORD removeError = 0;
-        const bool removed = RemoveFolderTree(args.stagingFolder, &left, &removeError);
+        const bool removed = RemoveFolderTree(args.stagingFolder, left, removeError);
         SetLastError(removeError);
         return removed;
     };
@@ -95,7 +95,7 @@ int RunSelfUpdate(const std::vector<std::wstring>& arguments, const std::wstring
     SelfUpdateArguments args;
     try {
         std::wstring refusal;
-        const bool accepted = CheckSelfUpdateArguments(arguments, &args, &refusal);
+        const bool accepted = CheckSelfUpdateArguments(arguments, args, refusal);
         const Diary diary(args.installFolder.empty() ? ownFolder : args.installFolder);
         if (!accepted) {
             diary.Write(L"Self-update refused: %s", refusal.c_str());
