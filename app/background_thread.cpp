@@ -4,6 +4,7 @@
 #include "app/background_work.h"
 #include "app/launcher_ui.h"
 #include "common/update_log.h"
+#include "common/win_handle.h"
 
 namespace {
 
@@ -40,9 +41,10 @@ void LauncherUI::StartBackgroundWork() {
     }
     hooks.messageBox = workHooks.messageBox ? workHooks.messageBox : messageBox;
     auto context = std::make_unique<WorkerContext>(WorkerContext{window, gameDirectory, hooks});
-    HANDLE thread = CreateThread(nullptr, 0, WorkerProcedure, context.get(), 0, nullptr);
-    if (thread != nullptr) {
-        context.release();
-        CloseHandle(thread);
+    // The worker is never joined: its handle goes at once.
+    const UniqueHandleKernel thread(
+        CreateThread(nullptr, 0, WorkerProcedure, context.get(), 0, nullptr));
+    if (thread) {
+        context.release();  // the worker owns it now
     }
 }

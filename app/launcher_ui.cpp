@@ -135,7 +135,7 @@ void LauncherUI::CreateElements(bool iniOk) {
     const std::wstring iniPath = iniOk ? userSetupIniPath : LegacySetupIniPath();
     int32_t width = 0;
     int32_t height = 0;
-    ReadClientResolution(iniPath, &width, &height);
+    ReadClientResolution(iniPath, width, height);
     const ResolutionOption& current = ResolutionAt(SelectResolutionRow(width, height));
     resolutionButton = Add(std::make_unique<UIButton>(Rect(950, 20, 1070, 52), current.label,
                                                       [this] { ToggleResolutionList(); }));

@@ -33,7 +33,7 @@ size_t SelectResolutionRow(int32_t width, int32_t height) {
     return 0;
 }
 
-void ReadClientResolution(const std::wstring& iniPath, int32_t* width, int32_t* height) {
-    *width = ReadClientNumber(iniPath, L"width");
-    *height = ReadClientNumber(iniPath, L"height");
+void ReadClientResolution(const std::wstring& iniPath, int32_t& width, int32_t& height) {
+    width = ReadClientNumber(iniPath, L"width");
+    height = ReadClientNumber(iniPath, L"height");
 }

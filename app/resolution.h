@@ -21,4 +21,4 @@ size_t SelectResolutionRow(int32_t width, int32_t height);
 
 // The client's window size from section "Client" of a setup.ini ("width",
 // "height"); a missing file or key reads as 0.
-void ReadClientResolution(const std::wstring& iniPath, int32_t* width, int32_t* height);
+void ReadClientResolution(const std::wstring& iniPath, int32_t& width, int32_t& height);

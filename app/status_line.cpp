@@ -46,7 +46,7 @@ void LauncherUI::ShowStatus(const std::wstring& text) {
         statusLabel->text = text;
     }
     float progress = 0.0f;
-    if (progressBar != nullptr && ParseStatusProgress(text, &progress)) {
+    if (progressBar != nullptr && ParseStatusProgress(text, progress)) {
         progressBar->progress = progress;
     }
 }

@@ -3,7 +3,7 @@
 #include <cwchar>
 #include <cstdlib>
 
-bool ParseStatusProgress(const std::wstring& text, float* progress) {
+bool ParseStatusProgress(const std::wstring& text, float& progress) {
     const bool isProgressText = text.find(L"Downloading") != std::wstring::npos ||
                                 text.find(L"Opening archive") != std::wstring::npos ||
                                 text.find(L"Extracting") != std::wstring::npos;
@@ -19,6 +19,6 @@ bool ParseStatusProgress(const std::wstring& text, float* progress) {
         return false;
     }
     const std::wstring number = text.substr(space + 1, percent - space - 1);
-    *progress = static_cast<float>(_wtoi(number.c_str())) / 100.0f;
+    progress = static_cast<float>(_wtoi(number.c_str())) / 100.0f;
     return true;
 }

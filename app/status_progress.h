@@ -6,4 +6,4 @@
 // gives 0.07). False when the text is no progress text (it names none of
 // "Downloading", "Opening archive", "Extracting"), has no "%", or has no space
 // before its first "%". The value is not clamped.
-bool ParseStatusProgress(const std::wstring& text, float* progress);
+bool ParseStatusProgress(const std::wstring& text, float& progress);

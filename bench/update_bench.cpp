@@ -111,7 +111,7 @@ double RunEngineProcess(const std::string& stamp) {
     DWORD code = 0;
     UniqueProcessInformation started;
     const double start = Now();
-    if (!RunProcess(QuoteArgument(ModulePath()) + L" --engine", options, code, &started)) {
+    if (!RunProcess(QuoteArgument(ModulePath()) + L" --engine", options, code, started)) {
         return -1;
     }
     return SecondsToStamp(started.process.get(), folder, stamp, start, nullptr);

@@ -2,13 +2,11 @@
 
 #include "common/win_handle.h"
 
-bool ReadFileBytes(const std::wstring& path, std::string& bytes, size_t limit, DWORD* error) {
-    DWORD ignored = 0;
-    DWORD& code = error != nullptr ? *error : ignored;
+bool ReadFileBytes(const std::wstring& path, std::string& bytes, size_t limit, DWORD& error) {
     UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        code = GetLastError();
+        error = GetLastError();
         return false;
     }
     std::string text;
@@ -16,19 +14,24 @@ bool ReadFileBytes(const std::wstring& path, std::string& bytes, size_t limit, D
     for (;;) {
         DWORD read = 0;
         if (!ReadFile(file.get(), block, sizeof(block), &read, nullptr)) {
-            code = GetLastError();
+            error = GetLastError();
             return false;
         }
         if (read == 0) {
             break;
         }
         if (text.size() + read > limit) {
-            code = ERROR_FILE_TOO_LARGE;
+            error = ERROR_FILE_TOO_LARGE;
             return false;
         }
         text.append(block, read);
     }
     bytes.swap(text);
-    code = ERROR_SUCCESS;
+    error = ERROR_SUCCESS;
     return true;
+}
+
+bool ReadFileBytes(const std::wstring& path, std::string& bytes, size_t limit) {
+    DWORD error = 0;
+    return ReadFileBytes(path, bytes, limit, error);
 }

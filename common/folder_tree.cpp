@@ -9,12 +9,12 @@ bool IsDotEntry(const wchar_t* name) {
     return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0;
 }
 
-bool RemoveFolderTree(const std::wstring& folder, std::wstring* leftPath, DWORD* error) {
+bool RemoveFolderTree(const std::wstring& folder, std::wstring& leftPath, DWORD& error) {
     bool complete = true;
     auto remember = [&](const std::wstring& path) {
         if (complete) {
-            *leftPath = path;
-            *error = GetLastError();
+            leftPath = path;
+            error = GetLastError();
         }
         complete = false;
     };
@@ -43,7 +43,7 @@ bool RemoveFolderTree(const std::wstring& folder, std::wstring* leftPath, DWORD*
                     !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
                     std::wstring nestedLeft;
                     DWORD nestedError = 0;
-                    if (!RemoveFolderTree(child, &nestedLeft, &nestedError)) {
+                    if (!RemoveFolderTree(child, nestedLeft, nestedError)) {
                         SetLastError(nestedError);
                         remember(nestedLeft);
                     }

@@ -1,5 +1,24 @@
 #include "common/http_request.h"
 
+#include <cwchar>
+
+namespace {
+
+// The Content-Length header's text, when it fits into capacity characters
+// with its terminator.
+template <size_t capacity>
+bool QueryContentLengthText(HINTERNET request, wchar_t (&text)[capacity]) {
+    DWORD size = sizeof(text);
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX,
+                             text, &size, WINHTTP_NO_HEADER_INDEX)) {
+        return false;
+    }
+    text[capacity - 1] = L'\0';
+    return true;
+}
+
+}  // namespace
+
 DWORD ChooseSecureProtocols(const std::function<bool(DWORD protocols)>& trySet) {
     const DWORD choices[] = {
         WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3,
@@ -48,4 +67,27 @@ bool HttpGetRequest::QueryStatus(DWORD& status) {
     return WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                                WINHTTP_HEADER_NAME_BY_INDEX, &status, &size,
                                WINHTTP_NO_HEADER_INDEX) != 0;
+}
+
+bool QueryStrictContentLength(HINTERNET request, uint64_t& length) {
+    wchar_t text[32] = {};
+    if (!QueryContentLengthText(request, text) || text[0] < L'0' || text[0] > L'9') {
+        return false;
+    }
+    wchar_t* end = nullptr;
+    const unsigned long long value = wcstoull(text, &end, 10);
+    if (*end != L'\0') {
+        return false;
+    }
+    length = value;
+    return true;
+}
+
+bool QueryLenientContentLength(HINTERNET request, uint64_t& length) {
+    wchar_t text[64] = {};  // 128 bytes
+    if (!QueryContentLengthText(request, text)) {
+        return false;
+    }
+    length = wcstoull(text, nullptr, 10);
+    return true;
 }

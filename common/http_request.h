@@ -3,10 +3,19 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
 #include "common/win_handle.h"
+
+struct InternetHandleTraits {
+    using Type = HINTERNET;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type handle) noexcept { ::WinHttpCloseHandle(handle); }
+};
+
+using UniqueInternet = UniqueHandle<InternetHandleTraits>;  // WinHTTP session/connection/request
 
 // Offers the protocols of the first choice that `trySet` accepts: TLS 1.2
 // and 1.3, else TLS 1.2 alone (Windows 7 refuses 1.3). Gives the accepted
@@ -39,3 +48,14 @@ struct HttpGetRequest {
     // The answer's status code; false when it cannot be read.
     bool QueryStatus(DWORD& status);
 };
+
+// The answer's Content-Length as the patch-notes fetch reads it: true only
+// for a header of 1 to 31 decimal digits and nothing else; a missing header
+// or any other text counts as no length at all.
+bool QueryStrictContentLength(HINTERNET request, uint64_t& length);
+
+// The answer's Content-Length as the update download reads it: any header of
+// up to 63 characters counts as present, with the unsigned decimal number it
+// starts with as its value (as wcstoull reads it; 0 when it starts with
+// none). False only for a missing or longer header.
+bool QueryLenientContentLength(HINTERNET request, uint64_t& length);

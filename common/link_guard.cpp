@@ -20,12 +20,12 @@ DWORD OpenFileAttributes(HANDLE file) {
 
 LinkGuard::LinkGuard(std::wstring root) : root_(WithoutTrailingSeparators(std::move(root))) {}
 
-bool LinkGuard::IsLinkFree(const std::wstring& path, std::wstring* link) {
+bool LinkGuard::IsLinkFree(const std::wstring& path, std::wstring& link) {
     if (SamePath(path, root_)) {
         return true;
     }
     if (!IsInsideFolder(path, root_)) {
-        *link = path;
+        link = path;
         return false;
     }
     // Each item in turn: the text up to the end of its component.
@@ -44,11 +44,11 @@ bool LinkGuard::IsLinkFree(const std::wstring& path, std::wstring* link) {
             if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
                 return true;  // nothing there
             }
-            *link = item;  // what cannot be looked at cannot be vouched for
+            link = item;  // what cannot be looked at cannot be vouched for
             return false;
         }
         if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-            *link = item;
+            link = item;
             return false;
         }
         if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -64,7 +64,7 @@ bool LinkGuard::IsLinkFree(const std::wstring& path, std::wstring* link) {
         // deleting or renaming) could still be swapped for a link.
         const DWORD held = folder ? OpenFileAttributes(folder.get()) : INVALID_FILE_ATTRIBUTES;
         if (held == INVALID_FILE_ATTRIBUTES || (held & FILE_ATTRIBUTE_REPARSE_POINT)) {
-            *link = item;
+            link = item;
             return false;
         }
         handles_.push_back(std::move(folder));

@@ -24,10 +24,10 @@ class LinkGuard {
 
     // True when no item below root on the way to path, path itself
     // included, is a reparse point. Items that do not exist end the check:
-    // nothing can be followed there yet. False, with *link naming the item,
+    // nothing can be followed there yet. False, with link naming the item,
     // for a reparse point, for an item that cannot be examined or a folder
     // that cannot be held, and for a path that does not lie below root.
-    bool IsLinkFree(const std::wstring& path, std::wstring* link);
+    bool IsLinkFree(const std::wstring& path, std::wstring& link);
 
     const std::wstring& root() const { return root_; }
 

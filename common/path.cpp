@@ -16,7 +16,7 @@ bool EqualIgnoringCase(const wchar_t* a, size_t aLength, const wchar_t* b, size_
 }
 
 // The absolute form of path; false when GetFullPathNameW cannot make one.
-bool TryFullPath(const std::wstring& path, std::wstring* full) {
+bool TryFullPath(const std::wstring& path, std::wstring& full) {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
         const DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()),
@@ -25,7 +25,7 @@ bool TryFullPath(const std::wstring& path, std::wstring* full) {
             return false;
         }
         if (length < buffer.size()) {
-            full->assign(buffer.data(), length);
+            full.assign(buffer.data(), length);
             return true;
         }
         buffer.resize(length + 1);
@@ -40,7 +40,7 @@ bool IsPathSeparator(wchar_t c) {
 
 std::wstring GetFullPath(const std::wstring& path) {
     std::wstring full;
-    return TryFullPath(path, &full) ? full : path;
+    return TryFullPath(path, full) ? full : path;
 }
 
 std::wstring ExtendedLengthPath(const std::wstring& path) {
@@ -67,7 +67,7 @@ std::wstring WithoutTrailingSeparators(std::wstring path) {
     return path;
 }
 
-bool NormalizeAbsolutePath(const std::wstring& path, std::wstring* normalized) {
+bool NormalizeAbsolutePath(const std::wstring& path, std::wstring& normalized) {
     if (path.find(L'\0') != std::wstring::npos) {
         return false;
     }
@@ -84,8 +84,8 @@ bool NormalizeAbsolutePath(const std::wstring& path, std::wstring* normalized) {
         return false;
     }
     // Keep "C:\" whole; strip separators after anything longer.
-    while (normalized->size() > 3 && IsPathSeparator(normalized->back())) {
-        normalized->pop_back();
+    while (normalized.size() > 3 && IsPathSeparator(normalized.back())) {
+        normalized.pop_back();
     }
     return true;
 }

@@ -32,7 +32,7 @@ std::wstring WithoutTrailingSeparators(std::wstring path);
 // separator except after a drive root. A bare drive ("D:") is taken as the
 // root of that drive, which is how the launcher names an installation at a
 // drive root. Relative and drive-relative paths are refused.
-bool NormalizeAbsolutePath(const std::wstring& path, std::wstring* normalized);
+bool NormalizeAbsolutePath(const std::wstring& path, std::wstring& normalized);
 
 // True when both normalized paths name the same item (ASCII and Unicode
 // letters compared without regard to case, as the file system does).

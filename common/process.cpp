@@ -41,7 +41,7 @@ void ReadLines(HANDLE reader, const OutputLineCallback& onLine) {
 }  // namespace
 
 bool RunProcess(const std::wstring& commandLine, const ProcessOptions& options, DWORD& code,
-                UniqueProcessInformation* started) {
+                UniqueProcessInformation& started) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     UniqueHandleKernel reader;
@@ -91,23 +91,27 @@ bool RunProcess(const std::wstring& commandLine, const ProcessOptions& options, 
             code = GetLastError();
         }
     }
-    if (started != nullptr) {
-        *started = std::move(owned);
-    }
+    started = std::move(owned);
     return true;
 }
 
+bool RunProcess(const std::wstring& commandLine, const ProcessOptions& options, DWORD& code) {
+    UniqueProcessInformation started;
+    return RunProcess(commandLine, options, code, started);
+}
+
 UniqueHandleKernel StartProgramInFolder(const std::wstring& path, const std::wstring& folder,
-                                        DWORD* error) {
+                                        DWORD& error) {
     ProcessOptions options;
     options.workingFolder = folder;
-    DWORD code = 0;
     UniqueProcessInformation started;
-    RunProcess(QuoteArgument(path), options, code, &started);
-    if (error != nullptr) {
-        *error = code;
-    }
+    RunProcess(QuoteArgument(path), options, error, started);
     return std::move(started.process);
+}
+
+UniqueHandleKernel StartProgramInFolder(const std::wstring& path, const std::wstring& folder) {
+    DWORD error = 0;
+    return StartProgramInFolder(path, folder, error);
 }
 
 ProcessOptions HiddenIn(const std::wstring& folder, OutputLineCallback onLine) {
@@ -117,4 +121,20 @@ ProcessOptions HiddenIn(const std::wstring& folder, OutputLineCallback onLine) {
     options.wait = true;
     options.onOutputLine = std::move(onLine);
     return options;
+}
+
+bool WaitForProcessExit(DWORD processId, DWORD timeoutMilliseconds, DWORD& error) {
+    error = 0;
+    UniqueHandleKernel process(OpenProcess(SYNCHRONIZE, FALSE, processId));
+    if (!process) {
+        error = GetLastError();
+        // No process has that id (any more).
+        return error == ERROR_INVALID_PARAMETER;
+    }
+    const DWORD result = WaitForSingleObject(process.get(), timeoutMilliseconds);
+    if (result == WAIT_OBJECT_0) {
+        return true;
+    }
+    error = result == WAIT_TIMEOUT ? 0 : GetLastError();
+    return false;
 }

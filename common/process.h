@@ -34,14 +34,23 @@ struct UniqueProcessInformation {
 // Starts commandLine as options say, with the caller's environment. False
 // when it could not be started: code holds the system error code. True
 // otherwise: after a wait code holds the program's exit code; without one
-// code is 0 and started, when given, owns the handles (they are closed
-// otherwise).
+// code is 0 and started owns the handles.
 bool RunProcess(const std::wstring& commandLine, const ProcessOptions& options, DWORD& code,
-                UniqueProcessInformation* started = nullptr);
+                UniqueProcessInformation& started);
+
+// The same without keeping the handles: they are closed before it returns.
+bool RunProcess(const std::wstring& commandLine, const ProcessOptions& options, DWORD& code);
 
 // Starts the program at path shown, its quoted path as the whole command
 // line, with folder as its current directory. Returns the process handle;
-// empty when the program could not be started (*error, when given, then
-// holds the system error code).
+// empty when the program could not be started (error then holds the system
+// error code).
 UniqueHandleKernel StartProgramInFolder(const std::wstring& path, const std::wstring& folder,
-                                        DWORD* error = nullptr);
+                                        DWORD& error);
+UniqueHandleKernel StartProgramInFolder(const std::wstring& path, const std::wstring& folder);
+
+// Waits until the process with that id ends. A process that is already gone
+// (no process has that id) counts as ended. False when it is still running
+// after the time-out or cannot be waited for; error then holds the system
+// error (0 for the time-out).
+bool WaitForProcessExit(DWORD processId, DWORD timeoutMilliseconds, DWORD& error);

@@ -4,12 +4,12 @@
 
 namespace {
 
-bool StartsWithNoCase(const std::wstring& text, const wchar_t* prefix, size_t* length) {
+bool StartsWithNoCase(const std::wstring& text, const wchar_t* prefix, size_t& length) {
     const size_t n = wcslen(prefix);
     if (text.size() < n || _wcsnicmp(text.c_str(), prefix, n) != 0) {
         return false;
     }
-    *length = n;
+    length = n;
     return true;
 }
 
@@ -22,7 +22,7 @@ const wchar_t* GameSiteUrl() {
 SiteAddress GameSiteAddress() {
     SiteAddress address;
     // The build refuses a malformed VANTORA_SITE_URL, so this cannot fail.
-    ParseSiteAddress(GameSiteUrl(), &address);
+    ParseSiteAddress(GameSiteUrl(), address);
     return address;
 }
 
@@ -34,13 +34,13 @@ const wchar_t* DefaultGameServerHost() {
     return VANTORA_GAME_SERVER_HOST;
 }
 
-bool ParseSiteAddress(const std::wstring& url, SiteAddress* out) {
+bool ParseSiteAddress(const std::wstring& url, SiteAddress& out) {
     SiteAddress address;
     size_t at = 0;
-    if (StartsWithNoCase(url, L"https://", &at)) {
+    if (StartsWithNoCase(url, L"https://", at)) {
         address.secure = true;
         address.port = INTERNET_DEFAULT_HTTPS_PORT;
-    } else if (StartsWithNoCase(url, L"http://", &at)) {
+    } else if (StartsWithNoCase(url, L"http://", at)) {
         address.secure = false;
         address.port = INTERNET_DEFAULT_HTTP_PORT;
     } else {
@@ -67,6 +67,6 @@ bool ParseSiteAddress(const std::wstring& url, SiteAddress* out) {
         }
         address.port = static_cast<INTERNET_PORT>(port);
     }
-    *out = address;
+    out = address;
     return true;
 }

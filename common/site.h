@@ -26,4 +26,4 @@ const wchar_t* DefaultGameServerHost();
 
 // Splits "http://host[:port]" or "https://host[:port]". False for any other
 // scheme, an empty host, a bad port or a path after the authority.
-bool ParseSiteAddress(const std::wstring& url, SiteAddress* out);
+bool ParseSiteAddress(const std::wstring& url, SiteAddress& out);

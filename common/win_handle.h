@@ -1,7 +1,6 @@
 #pragma once
 
 #include <windows.h>
-#include <winhttp.h>
 
 #include <utility>
 
@@ -60,12 +59,6 @@ struct FindHandleTraits {
     static void Close(Type handle) noexcept { ::FindClose(handle); }
 };
 
-struct InternetHandleTraits {
-    using Type = HINTERNET;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type handle) noexcept { ::WinHttpCloseHandle(handle); }
-};
-
 template <typename GdiType>
 struct GdiObjectTraits {
     using Type = GdiType;
@@ -73,9 +66,19 @@ struct GdiObjectTraits {
     static void Close(Type handle) noexcept { ::DeleteObject(handle); }
 };
 
+// Memory that a system function allocated with LocalAlloc for the caller
+// (CommandLineToArgvW, FormatMessageW with FORMAT_MESSAGE_ALLOCATE_BUFFER).
+template <typename Pointer>
+struct LocalMemoryTraits {
+    using Type = Pointer;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type memory) noexcept { ::LocalFree(memory); }
+};
+
 using UniqueHandleKernel = UniqueHandle<KernelHandleTraits>;  // process, thread, event
 using UniqueFile = UniqueHandle<FileHandleTraits>;
-using UniqueFind = UniqueHandle<FindHandleTraits>;          // FindFirstFileW search
-using UniqueInternet = UniqueHandle<InternetHandleTraits>;  // WinHTTP session/connection/request
+using UniqueFind = UniqueHandle<FindHandleTraits>;  // FindFirstFileW search
 using UniqueFont = UniqueHandle<GdiObjectTraits<HFONT>>;
 using UniqueBitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;
+template <typename Pointer>
+using UniqueLocal = UniqueHandle<LocalMemoryTraits<Pointer>>;

@@ -39,7 +39,7 @@ bool IsSpace(char c) {
 // Calls test with the lower-cased text of every "<div ...>" tag from position
 // from on, until test returns true; gives that tag's "<" and ">" positions.
 template <typename Test>
-bool FindDivTag(const std::string& html, size_t from, Test test, size_t* open, size_t* close) {
+bool FindDivTag(const std::string& html, size_t from, Test test, size_t& open, size_t& close) {
     while (html.size() >= 4 && from <= html.size() - 4) {
         const size_t lt = html.find("<div", from);
         if (lt == std::string::npos) {
@@ -50,8 +50,8 @@ bool FindDivTag(const std::string& html, size_t from, Test test, size_t* open, s
             return false;
         }
         if (test(AsciiLower(html.substr(lt, gt - lt + 1)))) {
-            *open = lt;
-            *close = gt;
+            open = lt;
+            close = gt;
             return true;
         }
         from = gt + 1;
@@ -86,7 +86,7 @@ size_t FindPatchNoteDiv(const std::string& html, size_t from) {
     const auto isPatchNote = [](const std::string& tag) {
         return tag.size() >= 10 && tag.find("patch-note") != std::string::npos;
     };
-    return FindDivTag(html, from, isPatchNote, &open, &close) ? open : std::string::npos;
+    return FindDivTag(html, from, isPatchNote, open, close) ? open : std::string::npos;
 }
 
 size_t FindDivContaining(const std::string& html, const std::string& word) {
@@ -95,7 +95,7 @@ size_t FindDivContaining(const std::string& html, const std::string& word) {
     const auto mentionsWord = [&word](const std::string& tag) {
         return tag.find(word) != std::string::npos;
     };
-    return FindDivTag(html, 0, mentionsWord, &open, &close) ? close + 1 : std::string::npos;
+    return FindDivTag(html, 0, mentionsWord, open, close) ? close + 1 : std::string::npos;
 }
 
 std::string DecodeHtmlEntities(const std::string& text) {

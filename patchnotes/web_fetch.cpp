@@ -12,31 +12,11 @@ namespace {
 
 const wchar_t kUserAgent[] = L"VantoraLauncher/1.0";
 
-// The declared body length, when the answer carries a valid Content-Length.
-bool QueryContentLength(HINTERNET request, uint64_t* length) {
-    wchar_t text[32] = {};
-    DWORD size = sizeof(text);
-    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX,
-                             text, &size, WINHTTP_NO_HEADER_INDEX)) {
-        return false;
-    }
-    if (text[0] < L'0' || text[0] > L'9') {
-        return false;
-    }
-    wchar_t* end = nullptr;
-    const unsigned long long value = wcstoull(text, &end, 10);
-    if (*end != L'\0') {
-        return false;
-    }
-    *length = value;
-    return true;
-}
-
 bool ReadWholeBody(HINTERNET request, std::vector<uint8_t>& body) {
     const size_t start = body.size();
     // A declared length above the cap is refused before anything is read.
     uint64_t declared = 0;
-    const bool hasLength = QueryContentLength(request, &declared);
+    const bool hasLength = QueryStrictContentLength(request, declared);
     if (hasLength && declared > kMaxFetchedBodySize) {
         return false;
     }

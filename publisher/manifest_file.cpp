@@ -59,7 +59,7 @@ bool ManifestFile::Load(const std::wstring& updateFolder, std::wstring& error) {
     path_ = JoinPath(updateFolder, L"manifest.json");
     std::string text;
     DWORD readError = 0;
-    if (!ReadFileBytes(path_, text, SIZE_MAX, &readError)) {
+    if (!ReadFileBytes(path_, text, SIZE_MAX, readError)) {
         if (readError == ERROR_FILE_NOT_FOUND) {
             return true;
         }

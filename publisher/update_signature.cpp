@@ -54,7 +54,7 @@ bool CreateKeyFile(const std::wstring& path, std::string& publicKeyHex, std::wst
 bool ReadKeyFile(const std::wstring& path, ByteString& privateKey, std::wstring& error) {
     std::string text;
     DWORD code = ERROR_SUCCESS;
-    if (!ReadFileBytes(path, text, 4096, &code)) {
+    if (!ReadFileBytes(path, text, 4096, code)) {
         error =
             L"Cannot read the key file " + path + L" (Win32 error " + std::to_wstring(code) + L").";
         return false;
@@ -90,7 +90,7 @@ ManifestRefusal CheckSignatureFile(const std::wstring& updateFolder, const std::
     std::string text;
     DWORD code = ERROR_SUCCESS;
     const bool found =
-        ReadFileBytes(JoinPath(updateFolder, kSignatureFileName), text, 4096, &code) ||
+        ReadFileBytes(JoinPath(updateFolder, kSignatureFileName), text, 4096, code) ||
         code == ERROR_FILE_TOO_LARGE;  // checked as empty: malformed
     ManifestRefusal refusal = ManifestRefusal::kNoKeyMatches;
     for (matchedKey = 0; matchedKey < keys.size(); ++matchedKey) {

@@ -18,7 +18,7 @@ struct SelfUpdateArguments {
 
 // Reads a process id written as plain decimal digits (no sign, no blanks),
 // from 1 to 4294967295.
-bool ParseProcessId(const std::wstring& text, DWORD* processId);
+bool ParseProcessId(const std::wstring& text, DWORD& processId);
 
 // Checks the arguments (without the program name) before anything is
 // touched: four of them; a decimal process id; the installation and staging
@@ -26,6 +26,6 @@ bool ParseProcessId(const std::wstring& text, DWORD* processId);
 // folder; the launcher program inside the installation folder and outside
 // the staging folder; no reparse point in the staging tree and no staged
 // file that would land inside the staging folder again. On refusal
-// *refusal holds a sentence for the diary that says what is wrong.
+// refusal holds a sentence for the diary that says what is wrong.
 bool CheckSelfUpdateArguments(const std::vector<std::wstring>& arguments,
-                              SelfUpdateArguments* checked, std::wstring* refusal);
+                              SelfUpdateArguments& checked, std::wstring& refusal);

@@ -29,3 +29,9 @@ void Diary::WriteInternalError() const {
         Write(L"Internal error: %S", "unknown exception");
     }
 }
+
+RetryNotice Diary::InUseNotice(const std::wstring& path) const {
+    return [this, path](DWORD error) {
+        Write(L"File is in use, retrying: %s Win32=%lu", path.c_str(), error);
+    };
+}

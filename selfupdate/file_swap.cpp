@@ -11,9 +11,9 @@ namespace {
 const wchar_t kBackupFolderName[] = L"_launcher_self_update_backup";
 const DWORD kErrorLinkInTheWay = 4395;  // ERROR_REPARSE_POINT_ENCOUNTERED
 
-bool Exists(const std::wstring& path, DWORD* attributes) {
-    *attributes = GetFileAttributesW(path.c_str());
-    return *attributes != INVALID_FILE_ATTRIBUTES;
+bool Exists(const std::wstring& path, DWORD& attributes) {
+    attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES;
 }
 
 std::wstring FirstComponent(const std::wstring& relative) {
@@ -47,7 +47,7 @@ bool CopyHeldFile(const std::wstring& source, const std::wstring& target) {
 
 bool CheckLinkFree(LinkGuard& guard, const std::wstring& path, const Diary& diary) {
     std::wstring link;
-    if (guard.IsLinkFree(path, &link)) {
+    if (guard.IsLinkFree(path, link)) {
         return true;
     }
     diary.Write(L"Refused to write through a link: %s", link.c_str());
@@ -102,7 +102,7 @@ bool StagedFileSwap::EnsureFolder(const std::wstring& base, const std::wstring& 
             return false;
         }
         DWORD attributes = 0;
-        if (Exists(path, &attributes)) {
+        if (Exists(path, attributes)) {
             if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
                 SetLastError(ERROR_ALREADY_EXISTS);
                 return false;
@@ -166,7 +166,7 @@ bool StagedFileSwap::PlaceFile(const std::wstring& relative) {
         return Fail(relative, L"could not write the new file", GetLastError());
     }
     DWORD attributes = 0;
-    Step step{relative, Exists(target, &attributes), false, false};
+    Step step{relative, Exists(target, attributes), false, false};
     if (step.hadOldFile && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         return Fail(relative, L"a folder of that name is in the way", ERROR_DIRECTORY);
     }
@@ -180,8 +180,8 @@ bool StagedFileSwap::PlaceFile(const std::wstring& relative) {
             return Fail(relative, L"could not move the old file to the backup", GetLastError());
         }
         if (!WithRetry(
-                retry_, diary_, target,
-                [&] { return MoveFileExW(target.c_str(), backup.c_str(), 0) != FALSE; }, &error)) {
+                retry_, [&] { return MoveFileExW(target.c_str(), backup.c_str(), 0) != FALSE; },
+                error, diary_.InUseNotice(target))) {
             return Fail(relative, L"could not move the old file to the backup", error);
         }
     }
@@ -190,7 +190,8 @@ bool StagedFileSwap::PlaceFile(const std::wstring& relative) {
         return Fail(relative, L"could not write the new file", GetLastError());
     }
     if (!WithRetry(
-            retry_, diary_, target, [&] { return CopyHeldFile(source, target); }, &error)) {
+            retry_, [&] { return CopyHeldFile(source, target); }, error,
+            diary_.InUseNotice(target))) {
         if (error == kErrorLinkInTheWay) {
             diary_.Write(L"Refused to write through a link: %s", source.c_str());
         }
@@ -240,7 +241,7 @@ void StagedFileSwap::Rollback() {
         std::wstring left;
         DWORD error = 0;
         if (!backupFolder_.empty()) {
-            RemoveFolderTree(backupFolder_, &left, &error);
+            RemoveFolderTree(backupFolder_, left, error);
         }
         diary_.Write(L"Self-update rolled back; the installation is as it was.");
     } else {
@@ -277,13 +278,13 @@ bool StagedFileSwap::UndoFile(const Step& step) {
     }
     DWORD attributes = 0;
     DWORD error = 0;
-    if (Exists(target, &attributes)) {
+    if (Exists(target, attributes)) {
         if (attributes & FILE_ATTRIBUTE_READONLY) {
             SetFileAttributesW(target.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
         }
         if (!WithRetry(
-                retry_, diary_, target, [&] { return DeleteFileW(target.c_str()) != FALSE; },
-                &error)) {
+                retry_, [&] { return DeleteFileW(target.c_str()) != FALSE; }, error,
+                diary_.InUseNotice(target))) {
             diary_.Write(L"Rollback could not remove the new file %s. Win32=%lu", target.c_str(),
                          error);
             return false;
@@ -297,8 +298,8 @@ bool StagedFileSwap::UndoFile(const Step& step) {
         return false;
     }
     if (!WithRetry(
-            retry_, diary_, target,
-            [&] { return MoveFileExW(backup.c_str(), target.c_str(), 0) != FALSE; }, &error)) {
+            retry_, [&] { return MoveFileExW(backup.c_str(), target.c_str(), 0) != FALSE; }, error,
+            diary_.InUseNotice(target))) {
         diary_.Write(L"Rollback could not restore %s from %s. Win32=%lu", target.c_str(),
                      backup.c_str(), error);
         return false;
@@ -330,14 +331,13 @@ bool StagedFileSwap::DiscardBackups() {
     guard_.reset();  // a held folder cannot be removed
     std::wstring left;
     DWORD error = 0;
-    if (WithRetry(
-            retry_, diary_, backupFolder_,
-            [&] {
-                const bool removed = RemoveFolderTree(backupFolder_, &left, &error);
-                SetLastError(error);
-                return removed;
-            },
-            &error)) {
+    const auto remove = [&] {
+        DWORD removeError = 0;
+        const bool removed = RemoveFolderTree(backupFolder_, left, removeError);
+        SetLastError(removeError);
+        return removed;
+    };
+    if (WithRetry(retry_, remove, error, diary_.InUseNotice(backupFolder_))) {
         return true;
     }
     diary_.Write(L"Could not remove the backup %s. Win32=%lu", left.c_str(), error);

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "common/file_retry.h"
 #include "common/link_guard.h"
 #include "selfupdate/diary.h"
-#include "selfupdate/retry.h"
 #include "selfupdate/staging_tree.h"
 
 // True when no item below the guard's root on the way to path, path itself

@@ -1,5 +1,6 @@
 #include "selfupdate/self_update.h"
 
+#include "common/file_retry.h"
 #include "common/folder_tree.h"
 #include "common/link_guard.h"
 #include "common/path.h"
@@ -8,7 +9,6 @@
 #include "selfupdate/arguments.h"
 #include "selfupdate/diary.h"
 #include "selfupdate/file_swap.h"
-#include "selfupdate/retry.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ bool StartLauncher(const SelfUpdateArguments& args, const Diary& diary) {
     bool started = false;
     try {
         started = static_cast<bool>(
-            StartProgramInFolder(args.launcherProgram, args.installFolder, &error));
+            StartProgramInFolder(args.launcherProgram, args.installFolder, error));
     } catch (...) {
         diary.WriteInternalError();
     }
@@ -38,13 +38,13 @@ bool RemoveStagingFolder(const SelfUpdateArguments& args, const RetryPolicy& ret
     DWORD error = 0;
     const auto remove = [&] {
         DWORD removeError = 0;
-        const bool removed = RemoveFolderTree(args.stagingFolder, &left, &removeError);
+        const bool removed = RemoveFolderTree(args.stagingFolder, left, removeError);
         SetLastError(removeError);
         return removed;
     };
     if (!CheckLinkFree(above, ParentFolder(args.stagingFolder), diary)) {
         error = GetLastError();
-    } else if (WithRetry(retry, diary, args.stagingFolder, remove, &error)) {
+    } else if (WithRetry(retry, remove, error, diary.InUseNotice(args.stagingFolder))) {
         return true;
     }
     diary.Write(L"Could not remove the staging folder %s. Win32=%lu", left.c_str(), error);
@@ -90,28 +90,12 @@ int SwapAndStart(const SelfUpdateArguments& args, const SelfUpdateSettings& sett
 
 }  // namespace
 
-bool WaitForProcessExit(DWORD processId, DWORD timeoutMilliseconds, DWORD* error) {
-    *error = 0;
-    UniqueHandleKernel process(OpenProcess(SYNCHRONIZE, FALSE, processId));
-    if (!process) {
-        *error = GetLastError();
-        // No process has that id (any more).
-        return *error == ERROR_INVALID_PARAMETER;
-    }
-    const DWORD result = WaitForSingleObject(process.get(), timeoutMilliseconds);
-    if (result == WAIT_OBJECT_0) {
-        return true;
-    }
-    *error = result == WAIT_TIMEOUT ? 0 : GetLastError();
-    return false;
-}
-
 int RunSelfUpdate(const std::vector<std::wstring>& arguments, const std::wstring& ownFolder,
                   const SelfUpdateSettings& settings) {
     SelfUpdateArguments args;
     try {
         std::wstring refusal;
-        const bool accepted = CheckSelfUpdateArguments(arguments, &args, &refusal);
+        const bool accepted = CheckSelfUpdateArguments(arguments, args, refusal);
         const Diary diary(args.installFolder.empty() ? ownFolder : args.installFolder);
         if (!accepted) {
             diary.Write(L"Self-update refused: %s", refusal.c_str());
@@ -124,8 +108,7 @@ int RunSelfUpdate(const std::vector<std::wstring>& arguments, const std::wstring
             static_cast<int>(args.staged.files.size()));
 
         DWORD error = 0;
-        if (!WaitForProcessExit(args.launcherProcessId, settings.launcherWaitMilliseconds,
-                                &error)) {
+        if (!WaitForProcessExit(args.launcherProcessId, settings.launcherWaitMilliseconds, error)) {
             if (error == 0) {
                 diary.Write(
                     L"Launcher process %lu is still running after %lu ms. Self-update "

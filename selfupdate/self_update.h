@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "selfupdate/retry.h"
+#include "common/file_retry.h"
 
 // Exit codes of the self-updater (the README's table).
 enum SelfUpdateExitCode : int {
@@ -30,7 +30,9 @@ enum SelfUpdateExitCode : int {
 
 struct SelfUpdateSettings {
     DWORD launcherWaitMilliseconds = 60 * 1000;
-    RetryPolicy retry;
+    // A file that another program holds or has mapped is tried ten times,
+    // 300 ms apart.
+    RetryPolicy retry = {10, 300, IsTransientFileError};
 };
 
 // The whole self-update: checks the four arguments (launcher process id,
@@ -41,8 +43,3 @@ struct SelfUpdateSettings {
 // is known goes to ownFolder (the self-updater's own folder).
 int RunSelfUpdate(const std::vector<std::wstring>& arguments, const std::wstring& ownFolder,
                   const SelfUpdateSettings& settings);
-
-// Waits until the process ends. A process that is already gone counts as
-// ended. False when it is still running after the time-out or cannot be
-// waited for; *error then holds the system error (0 for the time-out).
-bool WaitForProcessExit(DWORD processId, DWORD timeoutMilliseconds, DWORD* error);

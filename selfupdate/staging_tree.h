@@ -14,7 +14,7 @@ struct StagingTree {
 // Lists the staging folder. Fails when the folder itself or anything below
 // it is a reparse point (junction, symbolic link, mount point), which could
 // lead the copy out of the staging folder, or when a folder cannot be read.
-// On failure *problemPath names the item and *error holds the system error
+// On failure problemPath names the item and error holds the system error
 // (0 for a reparse point).
-bool ListStagingTree(const std::wstring& stagingFolder, StagingTree* tree,
-                     std::wstring* problemPath, DWORD* error);
+bool ListStagingTree(const std::wstring& stagingFolder, StagingTree& tree,
+                     std::wstring& problemPath, DWORD& error);

@@ -20,19 +20,6 @@ namespace {
 const wchar_t kUserAgent[] = L"VantoraUpdater/1.0";
 const DWORD kMaxReadSize = 1048576;
 
-// Content-Length as an unsigned number; a header without digits counts as 0.
-bool QueryContentLength(HINTERNET request, uint64_t& length) {
-    wchar_t text[64] = {};  // 128 bytes
-    DWORD size = sizeof(text);
-    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX,
-                             text, &size, WINHTTP_NO_HEADER_INDEX)) {
-        return false;
-    }
-    text[63] = L'\0';
-    length = wcstoull(text, nullptr, 10);
-    return true;
-}
-
 }  // namespace
 
 std::wstring DownloadProgressText(uint64_t received, uint64_t expected, double elapsedSeconds) {
@@ -87,7 +74,7 @@ bool Updater::DownloadFile(const std::wstring& url, const std::wstring& targetPa
     }
 
     uint64_t expected = 0;
-    const bool hasLength = QueryContentLength(http.request.get(), expected);
+    const bool hasLength = QueryLenientContentLength(http.request.get(), expected);
     const bool reportProgress = hasLength && expected != 0;
 
     // The body is hashed as it arrives, on a helper thread, so that the

@@ -55,7 +55,7 @@ void Updater::EmptyStagingFolder() {
     // reach the self-updater with the new launcher.
     std::wstring left;
     DWORD error = 0;
-    if (!RemoveFolderTree(selfUpdateFolder, &left, &error)) {
+    if (!RemoveFolderTree(selfUpdateFolder, left, error)) {
         LogUpdate(L"Could not empty the staging folder: %s Win32=%lu", left.c_str(), error);
     }
 }
@@ -145,7 +145,7 @@ bool Updater::ExtractArchive(const std::wstring& archivePath, const std::wstring
         LinkGuard guard(plan.destinationBase);
         std::wstring link;
         for (const PlannedEntry& entry : plan.entries) {
-            if (!guard.IsLinkFree(entry.targetPath, &link)) {
+            if (!guard.IsLinkFree(entry.targetPath, link)) {
                 return RefuseLink(archivePath, entry, link);
             }
         }
@@ -244,11 +244,11 @@ bool Updater::ExtractWithBuiltInReader(const std::wstring& archivePath, ArchiveP
         if (folder != checkedFolder) {
             LinkGuard& guard = entry.role == EntryRole::kStaged ? stagingGuard : destinationGuard;
             std::wstring link;
-            if (!guard.IsLinkFree(folder, &link)) {
+            if (!guard.IsLinkFree(folder, link)) {
                 return RefuseLink(archivePath, entry, link);
             }
             MakeFolder(folder, madeFolders);
-            if (!guard.IsLinkFree(folder, &link)) {
+            if (!guard.IsLinkFree(folder, link)) {
                 return RefuseLink(archivePath, entry, link);
             }
             checkedFolder = folder;

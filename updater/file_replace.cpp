@@ -5,7 +5,8 @@
 #include <cwctype>
 #include <vector>
 
-#include "common/file_error.h"
+#include "common/file_retry.h"
+#include "common/process.h"
 #include "updater/archive_paths.h"
 
 namespace {
@@ -13,8 +14,8 @@ namespace {
 const wchar_t kScratchMarker[] = L".~";
 const wchar_t kScratchEnd[] = L".tmp";
 
-const int kMoveAttempts = 10;
-const DWORD kMovePauseMs = 100;
+// A target that another program holds for a moment.
+const RetryPolicy kMoveRetry = {10, 100, IsSharingError};
 const DWORD kCopyBlockSize = 256 * 1024;
 
 bool IsReadOnlyFile(const std::wstring& path) {
@@ -62,13 +63,8 @@ bool ScratchOwner(const std::wstring& name, std::wstring& target, DWORD& process
 // False only when no process has that id now; a process that cannot be
 // looked at counts as running.
 bool ProcessRuns(DWORD processId) {
-    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
-    if (process == nullptr) {
-        return GetLastError() != ERROR_INVALID_PARAMETER;
-    }
-    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-    CloseHandle(process);
-    return running;
+    DWORD error = 0;
+    return !WaitForProcessExit(processId, 0, error);
 }
 
 }  // namespace
@@ -124,18 +120,13 @@ bool MoveOverTarget(const std::wstring& source, const std::wstring& target, DWOR
     }
     const std::wstring from = ExtendedLengthPath(source);
     const std::wstring to = ExtendedLengthPath(target);
-    for (int attempt = 1;; ++attempt) {
-        if (MoveFileExW(from.c_str(), to.c_str(),
-                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-            error = ERROR_SUCCESS;
-            return true;
-        }
-        error = GetLastError();
-        if (attempt == kMoveAttempts || !IsSharingError(error)) {
-            return false;
-        }
-        Sleep(kMovePauseMs);
-    }
+    return WithRetry(
+        kMoveRetry,
+        [&] {
+            return MoveFileExW(from.c_str(), to.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+        },
+        error);
 }
 
 bool CopyIntoExistingFile(const std::wstring& source, const std::wstring& target,

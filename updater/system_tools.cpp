@@ -41,6 +41,31 @@ std::wstring QueriedFolder(const wchar_t* buffer, UINT length) {
     return length > 0 && length < MAX_PATH ? std::wstring(buffer, length) : std::wstring();
 }
 
+// One plain run of an extraction tool in folder: the diary's start line and,
+// when given, a status text before it runs; its end in the diary as
+// "<tool> finished.", "<tool> failed. ExitCode=..." or "<tool> failed to
+// start. Win32=..."; "Extracting... 100%" when it succeeded.
+bool RunExtractionTool(const wchar_t* tool, const std::wstring& startLine,
+                       const wchar_t* startStatus, const std::wstring& command,
+                       const std::wstring& folder, const StatusCallback& progress) {
+    LogUpdate(L"%s", startLine.c_str());
+    if (startStatus != nullptr) {
+        progress(startStatus);
+    }
+    DWORD exitCode = 1;
+    if (!RunProcess(command, HiddenIn(folder), exitCode)) {
+        LogUpdate(L"%s failed to start. Win32=%lu", tool, exitCode);
+        return false;
+    }
+    if (exitCode != 0) {
+        LogUpdate(L"%s failed. ExitCode=%lu", tool, exitCode);
+        return false;
+    }
+    LogUpdate(L"%s finished.", tool);
+    progress(L"Extracting... 100%");
+    return true;
+}
+
 }  // namespace
 
 SystemTools FindSystemTools(const std::wstring& systemFolder,
@@ -150,38 +175,18 @@ bool ExtractWithSystemTools(const std::wstring& archivePath, const std::wstring&
         }
     }
 
-    DWORD exitCode = 1;
     const std::wstring tarCommand = QuoteArgument(tools.tar) + L" -xf " + QuoteArgument(archive) +
                                     L" -C " + QuoteArgument(folder);
-    LogUpdate(L"Native extraction start: %s", tarCommand.c_str());
-    if (RunProcess(tarCommand, HiddenIn(folder), exitCode)) {
-        if (exitCode == 0) {
-            LogUpdate(L"Native tar extraction finished.");
-            progress(L"Extracting... 100%");
-            return true;
-        }
-        LogUpdate(L"Native tar extraction failed. ExitCode=%lu", exitCode);
-    } else {
-        LogUpdate(L"Native tar extraction failed to start. Win32=%lu", exitCode);
+    if (RunExtractionTool(L"Native tar extraction", L"Native extraction start: " + tarCommand,
+                          nullptr, tarCommand, folder, progress)) {
+        return true;
     }
 
-    exitCode = 1;
     const std::wstring powerShellCommand =
         QuoteArgument(tools.powerShell) +
         L" -NoProfile -ExecutionPolicy Bypass -Command \"Expand-Archive -LiteralPath " +
         QuotePowerShellLiteral(archive) + L" -DestinationPath " + QuotePowerShellLiteral(folder) +
         L" -Force\"";
-    LogUpdate(L"PowerShell extraction start.");
-    progress(L"Extracting with PowerShell...");
-    if (RunProcess(powerShellCommand, HiddenIn(folder), exitCode)) {
-        if (exitCode == 0) {
-            LogUpdate(L"PowerShell extraction finished.");
-            progress(L"Extracting... 100%");
-            return true;
-        }
-        LogUpdate(L"PowerShell extraction failed. ExitCode=%lu", exitCode);
-    } else {
-        LogUpdate(L"PowerShell extraction failed to start. Win32=%lu", exitCode);
-    }
-    return false;
+    return RunExtractionTool(L"PowerShell extraction", L"PowerShell extraction start.",
+                             L"Extracting with PowerShell...", powerShellCommand, folder, progress);
 }

@@ -99,7 +99,7 @@ bool Updater::ReadManifest(UpdateManifest& manifest) {
         const std::string* fetched = nullptr;
         DWORD error = ERROR_SUCCESS;
         if (DownloadFile(baseUrl + kSignatureName, kSignatureName) &&
-            (ReadFileBytes(kSignatureName, signature, kSignatureFileLimit, &error) ||
+            (ReadFileBytes(kSignatureName, signature, kSignatureFileLimit, error) ||
              error == ERROR_FILE_TOO_LARGE)) {
             fetched = &signature;  // an oversized file is checked as empty: malformed
         }

@@ -221,7 +221,7 @@ bool ZipReader::Open(const std::string& utf8Path) {
     Close();
     const std::wstring path = Utf8ToWide(utf8Path);
     zlib_filefunc64_def functions;
-    FillBufferedReadFunctions(&functions);
+    FillBufferedReadFunctions(functions);
     archive_.reset(unzOpen2_64(path.c_str(), &functions));
     if (!archive_) {
         switch (ExamineUnopenedArchive(path)) {

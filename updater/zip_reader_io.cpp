@@ -127,13 +127,13 @@ int ZCALLBACK TestError(voidpf, voidpf opaque) {
 
 }  // namespace
 
-void FillBufferedReadFunctions(zlib_filefunc64_def* functions) {
-    functions->zopen64_file = OpenFile;
-    functions->zread_file = ReadFileBlock;
-    functions->zwrite_file = WriteFileBlock;
-    functions->ztell64_file = TellFile;
-    functions->zseek64_file = SeekFile;
-    functions->zclose_file = CloseFile;
-    functions->zerror_file = TestError;
-    functions->opaque = nullptr;
+void FillBufferedReadFunctions(zlib_filefunc64_def& functions) {
+    functions.zopen64_file = OpenFile;
+    functions.zread_file = ReadFileBlock;
+    functions.zwrite_file = WriteFileBlock;
+    functions.ztell64_file = TellFile;
+    functions.zseek64_file = SeekFile;
+    functions.zclose_file = CloseFile;
+    functions.zerror_file = TestError;
+    functions.opaque = nullptr;
 }

@@ -28,7 +28,7 @@ TEST(Resolution, TheButtonShowsTheRowMatchingBothNumbersOfSetupIni) {
         }
         int32_t width = -1;
         int32_t height = -1;
-        ReadClientResolution(ini, &width, &height);
+        ReadClientResolution(ini, width, height);
         EXPECT_EQ(ResolutionAt(SelectResolutionRow(width, height)).label, c.label)
             << (c.ini ? c.ini : "no file");
     }

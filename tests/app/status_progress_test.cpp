@@ -26,7 +26,7 @@ TEST(StatusProgress, ReadsTheNumberBeforeTheFirstPercentOfProgressTexts) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << std::string(c.text, c.text + wcslen(c.text)));
         float progress = -99.0f;
-        EXPECT_EQ(ParseStatusProgress(c.text, &progress), c.isProgress);
+        EXPECT_EQ(ParseStatusProgress(c.text, progress), c.isProgress);
         if (c.isProgress) {
             EXPECT_FLOAT_EQ(progress, c.progress);
         } else {

@@ -50,7 +50,7 @@ TEST(Path, NormalizesOnlyFullyQualifiedPaths) {
     };
     for (const Case& c : cases) {
         std::wstring normalized;
-        const bool accepted = NormalizeAbsolutePath(c.input, &normalized);
+        const bool accepted = NormalizeAbsolutePath(c.input, normalized);
         EXPECT_EQ(accepted, c.normalized != nullptr) << WideToUtf8(c.input);
         if (accepted && c.normalized != nullptr) {
             EXPECT_EQ(normalized, c.normalized) << WideToUtf8(c.input);

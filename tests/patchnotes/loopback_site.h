@@ -13,7 +13,7 @@ class LoopbackSiteTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(server.Start());
-        ASSERT_TRUE(ParseSiteAddress(server.BaseUrl(), &site));
+        ASSERT_TRUE(ParseSiteAddress(server.BaseUrl(), site));
     }
 
     // Request targets the server saw, in order.

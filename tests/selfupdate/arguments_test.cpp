@@ -37,7 +37,7 @@ TEST(SelfUpdateProcessId, TakesOnlyPlainDecimalNumbersThatFitAProcessId) {
     };
     for (const Case& c : cases) {
         DWORD value = 0;
-        EXPECT_EQ(ParseProcessId(c.text, &value), c.accepted) << WideToUtf8(c.text);
+        EXPECT_EQ(ParseProcessId(c.text, value), c.accepted) << WideToUtf8(c.text);
         if (c.accepted) {
             EXPECT_EQ(value, c.value) << WideToUtf8(c.text);
         }
@@ -221,8 +221,7 @@ TEST_F(SelfUpdateRefusal, AcceptsTheArgumentsInTheFormsTheLauncherAndPlayersPath
         SCOPED_TRACE(c.name);
         SelfUpdateArguments checked;
         std::wstring refusal;
-        ASSERT_TRUE(CheckSelfUpdateArguments(c.arguments, &checked, &refusal))
-            << WideToUtf8(refusal);
+        ASSERT_TRUE(CheckSelfUpdateArguments(c.arguments, checked, refusal)) << WideToUtf8(refusal);
         EXPECT_EQ(checked.launcherProcessId, 4242u);
         EXPECT_TRUE(SamePath(checked.installFolder, install));
         EXPECT_TRUE(SamePath(checked.stagingFolder, install_.staging()));

@@ -9,6 +9,7 @@
 #include <set>
 #include <utility>
 
+#include "common/process.h"
 #include "common/text.h"
 #include "tests/selfupdate/installation.h"
 #include "tests/support/diary_lines.h"
@@ -41,7 +42,7 @@ TEST(SelfUpdateWait, AProcessThatIsGoneCountsAsEnded) {
     ASSERT_TRUE(quick.started());
     ASSERT_EQ(quick.Wait(30000), 0u);
     DWORD error = 1;
-    EXPECT_TRUE(WaitForProcessExit(quick.id(), 5000, &error));
+    EXPECT_TRUE(WaitForProcessExit(quick.id(), 5000, error));
     EXPECT_EQ(error, 0u);
 }
 
