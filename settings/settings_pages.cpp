@@ -46,7 +46,7 @@ HWND ClientSettingsWindow::AddControl(int tabIndex, DWORD exStyle, const wchar_t
                                       const wchar_t* text, DWORD style, int x, int y, int width,
                                       int height, int controlId, HFONT font) {
     const HWND control =
-        CreateWindowExW(exStyle, className, text, style, x, y, width, height, settingsWindow,
+        CreateWindowExW(exStyle, className, text, style, x, y, width, height, settingsWindow.get(),
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)),
                         GetModuleHandleW(nullptr), nullptr);
     if (!control) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/message_box.h"
+#include "common/unique_window.h"
 #include "common/win_handle.h"
 #include "settings/schema.h"
 
@@ -41,7 +42,7 @@ class ClientSettingsWindow {
     // posted again for the caller's loop. Returns whether the user saved.
     bool RunModal();
 
-    HWND Handle() const { return settingsWindow; }
+    HWND Handle() const { return settingsWindow.get(); }
     bool Saved() const { return saved; }
 
   private:
@@ -63,7 +64,8 @@ class ClientSettingsWindow {
     void OnCommand(int controlId);
 
     HWND ownerWindow = nullptr;
-    HWND settingsWindow = nullptr;
+    // Released when the window is destroyed, by this object or otherwise.
+    UniqueWindow settingsWindow;
     HWND tabControl = nullptr;
     std::wstring userIniPath;
     std::wstring legacyIniPath;
