@@ -11,6 +11,7 @@
 #include "common/system_dlls.h"
 
 const wchar_t kSettingsWindowClass[] = L"VantoraLauncherSettingsWindow";
+const wchar_t kSettingsFontFace[] = L"Segoe UI";
 
 namespace {
 
@@ -77,10 +78,11 @@ bool ParseFieldValue(const wchar_t* text, const NumberSetting& record, int* valu
 }  // namespace
 
 ClientSettingsWindow::ClientSettingsWindow(std::wstring userIniPath, std::wstring legacyIniPath,
-                                           MessageBoxFunction messageBox)
+                                           MessageBoxFunction messageBox, std::wstring fontFace)
     : userIniPath(std::move(userIniPath)),
       legacyIniPath(std::move(legacyIniPath)),
-      messageBox(std::move(messageBox)) {}
+      messageBox(std::move(messageBox)),
+      fontFace(std::move(fontFace)) {}
 
 ClientSettingsWindow::~ClientSettingsWindow() {
     // The window's last messages reach this object: it goes while every
