@@ -3,6 +3,10 @@
 #include <commctrl.h>
 #include <shlwapi.h>
 
+#include <string>
+#include <vector>
+
+#include "settings/checkbox_fit.h"
 #include "settings/settings_layout.h"
 
 // The pages of the settings window: its controls, built from the layout
@@ -34,11 +38,19 @@ const NumberSetting* FindNumber(int controlId) {
     return nullptr;
 }
 
-UniqueFont CreateSettingsFont(int height, int weight) {
+UniqueFont CreateSettingsFont(const std::wstring& face, int height, int weight) {
     return UniqueFont(CreateFontW(-height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                                  DEFAULT_PITCH, L"Segoe UI"));
+                                  DEFAULT_PITCH, face.c_str()));
 }
+
+// A frame of a page with the checkboxes that it holds, for fitting them to
+// their captions once the page is built.
+struct FrameContents {
+    HWND frame = nullptr;
+    std::vector<HWND> checkboxes;
+    bool onlyCheckboxes = true;
+};
 
 }  // namespace
 
@@ -46,7 +58,7 @@ HWND ClientSettingsWindow::AddControl(int tabIndex, DWORD exStyle, const wchar_t
                                       const wchar_t* text, DWORD style, int x, int y, int width,
                                       int height, int controlId, HFONT font) {
     const HWND control =
-        CreateWindowExW(exStyle, className, text, style, x, y, width, height, settingsWindow,
+        CreateWindowExW(exStyle, className, text, style, x, y, width, height, settingsWindow.get(),
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)),
                         GetModuleHandleW(nullptr), nullptr);
     if (!control) {
@@ -77,8 +89,8 @@ void ClientSettingsWindow::AddNumberRow(int tabIndex, int controlId, const wchar
 }
 
 void ClientSettingsWindow::BuildControls() {
-    normalFont = CreateSettingsFont(15, FW_NORMAL);
-    titleFont = CreateSettingsFont(19, 600);
+    normalFont = CreateSettingsFont(fontFace, 15, FW_NORMAL);
+    titleFont = CreateSettingsFont(fontFace, 19, 600);
     const HFONT font = normalFont.get();
     constexpr int kNoTab = -1;
 
@@ -102,17 +114,28 @@ void ClientSettingsWindow::BuildControls() {
     }
 
     const bool legacyFound = !legacyIniPath.empty() && PathFileExistsW(legacyIniPath.c_str());
+    std::vector<FrameContents> frames;
     for (const SettingsLayoutItem& item : kSettingsLayout) {
+        if (item.kind == SettingsControlKind::kGroup) {
+            frames.emplace_back();
+        } else if (item.kind != SettingsControlKind::kCheckbox && !frames.empty()) {
+            frames.back().onlyCheckboxes = false;
+        }
         switch (item.kind) {
             case SettingsControlKind::kGroup:
-                AddControl(item.tabIndex, 0, L"BUTTON", item.text, kChildStyle | BS_GROUPBOX,
-                           item.x, item.y, item.width, item.height, kNoControlId, font);
+                frames.back().frame =
+                    AddControl(item.tabIndex, 0, L"BUTTON", item.text, kChildStyle | BS_GROUPBOX,
+                               item.x, item.y, item.width, item.height, kNoControlId, font);
                 break;
             case SettingsControlKind::kCheckbox:
                 if (const CheckboxSetting* record = FindCheckbox(item.controlId)) {
-                    AddControl(item.tabIndex, 0, L"BUTTON", record->caption,
-                               kChildStyle | WS_TABSTOP | BS_AUTOCHECKBOX, item.x, item.y,
-                               item.width, item.height, record->controlId, font);
+                    const HWND checkbox =
+                        AddControl(item.tabIndex, 0, L"BUTTON", record->caption,
+                                   kChildStyle | WS_TABSTOP | BS_AUTOCHECKBOX, item.x, item.y,
+                                   item.width, item.height, record->controlId, font);
+                    if (checkbox && !frames.empty()) {
+                        frames.back().checkboxes.push_back(checkbox);
+                    }
                 }
                 break;
             case SettingsControlKind::kNumberRow:
@@ -131,6 +154,13 @@ void ClientSettingsWindow::BuildControls() {
                            item.width, item.height, kNoControlId, font);
                 break;
             }
+        }
+    }
+
+    // A font wider than the layout was drawn for would cut captions off.
+    for (const FrameContents& contents : frames) {
+        if (contents.frame) {
+            FitCheckboxes(contents.frame, contents.checkboxes, contents.onlyCheckboxes);
         }
     }
 

@@ -11,6 +11,7 @@
 #include "common/system_dlls.h"
 
 const wchar_t kSettingsWindowClass[] = L"VantoraLauncherSettingsWindow";
+const wchar_t kSettingsFontFace[] = L"Segoe UI";
 
 namespace {
 
@@ -77,15 +78,16 @@ bool ParseFieldValue(const wchar_t* text, const NumberSetting& record, int* valu
 }  // namespace
 
 ClientSettingsWindow::ClientSettingsWindow(std::wstring userIniPath, std::wstring legacyIniPath,
-                                           MessageBoxFunction messageBox)
+                                           MessageBoxFunction messageBox, std::wstring fontFace)
     : userIniPath(std::move(userIniPath)),
       legacyIniPath(std::move(legacyIniPath)),
-      messageBox(std::move(messageBox)) {}
+      messageBox(std::move(messageBox)),
+      fontFace(std::move(fontFace)) {}
 
 ClientSettingsWindow::~ClientSettingsWindow() {
-    if (settingsWindow) {
-        DestroyWindow(settingsWindow);
-    }
+    // The window's last messages reach this object: it goes while every
+    // member still stands.
+    settingsWindow.reset();
 }
 
 bool ClientSettingsWindow::Create(HWND owner) {
@@ -119,10 +121,10 @@ bool ClientSettingsWindow::RunModal() {
         return false;
     }
     EnableWindow(ownerWindow, FALSE);
-    ShowWindow(settingsWindow, SW_SHOWNORMAL);
-    UpdateWindow(settingsWindow);
+    ShowWindow(settingsWindow.get(), SW_SHOWNORMAL);
+    UpdateWindow(settingsWindow.get());
 
-    while (settingsWindow && IsWindow(settingsWindow)) {
+    while (settingsWindow && IsWindow(settingsWindow.get())) {
         MSG message;
         const BOOL result = GetMessageW(&message, nullptr, 0, 0);
         if (result == 0) {
@@ -132,16 +134,14 @@ bool ClientSettingsWindow::RunModal() {
         if (result == -1) {
             break;
         }
-        if (!IsDialogMessageW(settingsWindow, &message)) {
+        if (!IsDialogMessageW(settingsWindow.get(), &message)) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }
     }
     // A quit message leaves the window standing; it must not outlive this
     // object, whose address it keeps.
-    if (settingsWindow) {
-        DestroyWindow(settingsWindow);
-    }
+    settingsWindow.reset();
     EnableWindow(ownerWindow, TRUE);
     SetForegroundWindow(ownerWindow);
     return saved;
@@ -153,7 +153,7 @@ LRESULT CALLBACK ClientSettingsWindow::WindowProcedure(HWND window, UINT message
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
         auto* self = static_cast<ClientSettingsWindow*>(create->lpCreateParams);
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        self->settingsWindow = window;
+        self->settingsWindow.reset(window);
         return DefWindowProcW(window, message, wParam, lParam);
     }
     auto* self = reinterpret_cast<ClientSettingsWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
@@ -185,12 +185,12 @@ LRESULT ClientSettingsWindow::HandleMessage(HWND window, UINT message, WPARAM wP
             OnCommand(LOWORD(wParam));
             return 0;
         case WM_CLOSE:
-            DestroyWindow(window);
+            settingsWindow.reset();
             return 0;
         case WM_DESTROY:
             normalFont.reset();
             titleFont.reset();
-            settingsWindow = nullptr;
+            settingsWindow.release();
             return 0;
         default:
             return DefWindowProcW(window, message, wParam, lParam);
@@ -202,29 +202,29 @@ void ClientSettingsWindow::LoadValues() {
     for (const CheckboxSetting& record : kCheckboxSettings) {
         const UINT value =
             GetPrivateProfileIntW(record.section, record.key, record.defaultValue, path);
-        SendDlgItemMessageW(settingsWindow, record.controlId, BM_SETCHECK,
+        SendDlgItemMessageW(settingsWindow.get(), record.controlId, BM_SETCHECK,
                             value != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
     }
     for (const NumberSetting& record : kNumberSettings) {
         const UINT value =
             GetPrivateProfileIntW(record.section, record.key, record.defaultValue, path);
-        SetDlgItemInt(settingsWindow, record.controlId, value, FALSE);
+        SetDlgItemInt(settingsWindow.get(), record.controlId, value, FALSE);
     }
 }
 
 void ClientSettingsWindow::RestoreDefaults() {
     for (const CheckboxSetting& record : kCheckboxSettings) {
-        SendDlgItemMessageW(settingsWindow, record.controlId, BM_SETCHECK,
+        SendDlgItemMessageW(settingsWindow.get(), record.controlId, BM_SETCHECK,
                             record.defaultValue != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
     }
     for (const NumberSetting& record : kNumberSettings) {
-        SetDlgItemInt(settingsWindow, record.controlId, static_cast<UINT>(record.defaultValue),
-                      FALSE);
+        SetDlgItemInt(settingsWindow.get(), record.controlId,
+                      static_cast<UINT>(record.defaultValue), FALSE);
     }
 }
 
 bool ClientSettingsWindow::ValidateNumber(const NumberSetting& record, int* value) {
-    const HWND field = GetDlgItem(settingsWindow, record.controlId);
+    const HWND field = GetDlgItem(settingsWindow.get(), record.controlId);
     wchar_t text[kFieldTextMax + 1] = {};
     // A longer text would be cut to its first characters and could pass.
     if (GetWindowTextLengthW(field) <= kFieldTextMax) {
@@ -236,7 +236,7 @@ bool ClientSettingsWindow::ValidateNumber(const NumberSetting& record, int* valu
     const std::wstring message = std::wstring(record.messageLabel) + L" must be between " +
                                  std::to_wstring(record.minimum) + L" and " +
                                  std::to_wstring(record.maximum) + L".";
-    messageBox(settingsWindow, message, kInvalidSettingCaption, MB_OK | MB_ICONWARNING);
+    messageBox(settingsWindow.get(), message, kInvalidSettingCaption, MB_OK | MB_ICONWARNING);
     ShowTab(record.tabIndex);
     SendMessageW(tabControl, TCM_SETCURSEL, record.tabIndex, 0);
     SetFocus(field);
@@ -247,8 +247,8 @@ bool ClientSettingsWindow::ValidateNumber(const NumberSetting& record, int* valu
 bool ClientSettingsWindow::WriteValues(const std::wstring& path,
                                        const int (&values)[kNumberSettingCount]) {
     for (const CheckboxSetting& record : kCheckboxSettings) {
-        const bool checked =
-            SendDlgItemMessageW(settingsWindow, record.controlId, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        const bool checked = SendDlgItemMessageW(settingsWindow.get(), record.controlId,
+                                                 BM_GETCHECK, 0, 0) == BST_CHECKED;
         if (!WritePrivateProfileStringW(record.section, record.key, checked ? L"1" : L"0",
                                         path.c_str())) {
             return false;
@@ -273,25 +273,26 @@ void ClientSettingsWindow::Save() {
         }
     }
     if (!WriteValues(userIniPath, values)) {
-        messageBox(settingsWindow, L"Could not write setup.ini.", kLauncherCaption,
+        messageBox(settingsWindow.get(), L"Could not write setup.ini.", kLauncherCaption,
                    MB_OK | MB_ICONERROR);
         return;
     }
     if (!legacyIniPath.empty() && legacyIniPath != userIniPath &&
         PathFileExistsW(legacyIniPath.c_str()) && !WriteValues(legacyIniPath, values)) {
-        messageBox(settingsWindow,
+        messageBox(settingsWindow.get(),
                    L"The per-user setup.ini was saved, but the legacy setup.ini could not be "
                    L"updated.",
                    kLauncherCaption, MB_OK | MB_ICONWARNING);
     }
     saved = true;
-    DestroyWindow(settingsWindow);
+    settingsWindow.reset();
 }
 
 void ClientSettingsWindow::OnCommand(int controlId) {
     switch (controlId) {
         case kRestoreDefaultsButtonId:
-            if (messageBox(settingsWindow, L"Restore all known client settings to their defaults?",
+            if (messageBox(settingsWindow.get(),
+                           L"Restore all known client settings to their defaults?",
                            kLauncherCaption, MB_YESNO | MB_ICONQUESTION) == IDYES) {
                 RestoreDefaults();
             }
@@ -300,7 +301,7 @@ void ClientSettingsWindow::OnCommand(int controlId) {
             Save();
             break;
         case kCancelButtonId:
-            DestroyWindow(settingsWindow);
+            settingsWindow.reset();
             break;
         default:
             break;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/message_box.h"
+#include "common/unique_window.h"
 #include "common/win_handle.h"
 #include "settings/schema.h"
 
@@ -14,6 +15,8 @@
 // into it and into the legacy setup.ini when that file exists.
 
 extern const wchar_t kSettingsWindowClass[];
+// The face of the window's fonts.
+extern const wchar_t kSettingsFontFace[];
 
 constexpr int kSettingsTabControlId = 1000;
 constexpr int kRestoreDefaultsButtonId = 1063;
@@ -22,9 +25,11 @@ constexpr int kCancelButtonId = 1065;
 
 class ClientSettingsWindow {
   public:
-    // Every question and error of the window goes through messageBox.
+    // Every question and error of the window goes through messageBox; its
+    // texts are drawn in fontFace.
     ClientSettingsWindow(std::wstring userIniPath, std::wstring legacyIniPath,
-                         MessageBoxFunction messageBox = SystemMessageBox);
+                         MessageBoxFunction messageBox = SystemMessageBox,
+                         std::wstring fontFace = kSettingsFontFace);
     // Destroys the window when it is still open.
     ~ClientSettingsWindow();
     ClientSettingsWindow(const ClientSettingsWindow&) = delete;
@@ -41,7 +46,7 @@ class ClientSettingsWindow {
     // posted again for the caller's loop. Returns whether the user saved.
     bool RunModal();
 
-    HWND Handle() const { return settingsWindow; }
+    HWND Handle() const { return settingsWindow.get(); }
     bool Saved() const { return saved; }
 
   private:
@@ -63,7 +68,8 @@ class ClientSettingsWindow {
     void OnCommand(int controlId);
 
     HWND ownerWindow = nullptr;
-    HWND settingsWindow = nullptr;
+    // Released when the window is destroyed, by this object or otherwise.
+    UniqueWindow settingsWindow;
     HWND tabControl = nullptr;
     std::wstring userIniPath;
     std::wstring legacyIniPath;
@@ -72,6 +78,7 @@ class ClientSettingsWindow {
     bool saved = false;
     std::vector<HWND> tabControls[kSettingsTabCount];
     MessageBoxFunction messageBox;
+    std::wstring fontFace;
 };
 
 // Runs the settings window modally over owner. True when the user saved;

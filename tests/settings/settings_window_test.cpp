@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <functional>
 #include <memory>
 #include <string>
@@ -134,8 +135,38 @@ class ModalDriver {
 
 ModalDriver* ModalDriver::active_ = nullptr;
 
+// The schema's records of the keys that the tests edit: controls are named
+// by the key they stand for, their identifiers taken from the schema.
+template <typename Record, size_t Count>
+const Record& FindRecord(const Record (&table)[Count], const wchar_t* key) {
+    for (const Record& record : table) {
+        if (wcscmp(record.key, key) == 0) {
+            return record;
+        }
+    }
+    ADD_FAILURE() << "the schema has no control for " << WideToUtf8(key);
+    static const Record kNone = {};
+    return kNone;
+}
+
+const CheckboxSetting& Box(const wchar_t* key) {
+    return FindRecord(kCheckboxSettings, key);
+}
+
+const NumberSetting& Field(const wchar_t* key) {
+    return FindRecord(kNumberSettings, key);
+}
+
 HWND Control(HWND settings, int id) {
     return GetDlgItem(settings, id);
+}
+
+HWND Control(HWND settings, const CheckboxSetting& box) {
+    return Control(settings, box.controlId);
+}
+
+HWND Control(HWND settings, const NumberSetting& field) {
+    return Control(settings, field.controlId);
 }
 
 std::wstring Text(HWND control) {
@@ -144,12 +175,20 @@ std::wstring Text(HWND control) {
     return text;
 }
 
-void SetField(HWND settings, int id, const wchar_t* text) {
-    SetWindowTextW(Control(settings, id), text);
+std::wstring FieldText(HWND settings, const NumberSetting& field) {
+    return Text(Control(settings, field));
 }
 
-bool Checked(HWND settings, int id) {
-    return SendMessageW(Control(settings, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+void SetField(HWND settings, const NumberSetting& field, const wchar_t* text) {
+    SetWindowTextW(Control(settings, field), text);
+}
+
+bool Checked(HWND settings, const CheckboxSetting& box) {
+    return SendMessageW(Control(settings, box), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void SetChecked(HWND settings, const CheckboxSetting& box, bool checked) {
+    SendMessageW(Control(settings, box), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 void Click(HWND settings, int id) {
@@ -237,6 +276,22 @@ class SettingsWindowTest : public ::testing::Test {
         return result;
     }
 
+    // The same run with the window's texts drawn in fontFace.
+    bool RunInFont(const wchar_t* fontFace, std::vector<ModalDriver::Step> steps,
+                   size_t* stepsRun) {
+        ModalDriver driver(std::move(steps));
+        ClientSettingsWindow settings(userIni, legacyIni, script.Function(), fontFace);
+        const bool result = settings.Create(owner) && settings.RunModal();
+        *stepsRun = driver.stepsRun();
+        return result;
+    }
+
+    // Shows every tab of the window, in fontFace, and checks that each shows
+    // its controls whole; saves pictures of the pages named after shotName.
+    // faceDrawn: the face that the system drew the texts in.
+    void ExpectEachTabWhole(const wchar_t* fontFace, const std::wstring& shotName,
+                            std::wstring& faceDrawn);
+
     TempFolder temp;
     std::wstring userFolder = temp.Child(L"VantoraOnline");
     std::wstring userIni = userFolder + L"\\setup.ini";
@@ -249,66 +304,83 @@ class SettingsWindowTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(SettingsWindowTest, LoadsThePerUserFileAndShowsTheFirstTab) {
-    ASSERT_TRUE(WriteBytes(userIni,
-                           "[Client]\r\nBGM=5\r\nWidth=99999\r\nWindow=1\r\nLODTerrain=0\r\n"
-                           "MapCaching=1\r\n[Discord]\r\nShareShop=0\r\n"));
+TEST_F(SettingsWindowTest, LoadsThePerUserFileAndShowsDefaultsForMissingKeys) {
+    const std::string user =
+        "[Client]\r\nBGM=5\r\nWidth=99999\r\nWindow=1\r\nLODTerrain=0\r\n"
+        "MapCaching=1\r\n[Discord]\r\nShareShop=0\r\n";
+    ASSERT_TRUE(WriteBytes(userIni, user));
     ASSERT_TRUE(WriteBytes(legacyIni, "[Client]\r\nBGM=0\r\nWidth=800\r\n"));
     const HWND settings = Open();
     ASSERT_NE(settings, nullptr);
 
-    EXPECT_TRUE(Checked(settings, 1016));  // BGM=5
-    EXPECT_EQ(Text(Control(settings, 1004)), L"99999");
-    EXPECT_TRUE(Checked(settings, 1018));
-    EXPECT_FALSE(Checked(settings, 1015));
-    EXPECT_EQ(Text(Control(settings, 1013)), L"1");
-    EXPECT_FALSE(Checked(settings, 1062));
+    EXPECT_TRUE(Checked(settings, Box(L"BGM")));  // BGM=5
+    EXPECT_EQ(FieldText(settings, Field(L"Width")), L"99999");
+    EXPECT_TRUE(Checked(settings, Box(L"Window")));
+    EXPECT_FALSE(Checked(settings, Box(L"LODTerrain")));
+    EXPECT_EQ(FieldText(settings, Field(L"MapCaching")), L"1");
+    EXPECT_FALSE(Checked(settings, Box(L"ShareShop")));
     // Keys that the file lacks show their defaults.
-    EXPECT_TRUE(Checked(settings, 1017));
-    EXPECT_FALSE(Checked(settings, 1039));
-    EXPECT_EQ(Text(Control(settings, 1005)), L"768");
-    EXPECT_EQ(Text(Control(settings, 1055)), L"2048");
-    EXPECT_EQ(SendMessageW(Control(settings, 1004), EM_GETLIMITTEXT, 0, 0), 9);
+    EXPECT_TRUE(Checked(settings, Box(L"EffectSound")));
+    EXPECT_FALSE(Checked(settings, Box(L"AutoPotionEnabled")));
+    EXPECT_EQ(FieldText(settings, Field(L"Height")), L"768");
+    EXPECT_EQ(FieldText(settings, Field(L"MaxLogKB")), L"2048");
+    EXPECT_EQ(SendMessageW(Control(settings, Field(L"Width")), EM_GETLIMITTEXT, 0, 0), 9);
+    // Loading changes no file.
+    EXPECT_EQ(ReadBytes(userIni), user);
+}
+
+TEST_F(SettingsWindowTest, OpensOnTheGeneralTabWithItsClassAndTitle) {
+    const HWND settings = Open();
+    ASSERT_NE(settings, nullptr);
 
     wchar_t className[64] = {};
     GetClassNameW(settings, className, 64);
     EXPECT_STREQ(className, L"VantoraLauncherSettingsWindow");
     EXPECT_EQ(Text(settings), L"Vantora Online Settings");
-    EXPECT_EQ(CurrentTab(settings), 0);
-    EXPECT_TRUE(Shown(Control(settings, 1031)));
-    EXPECT_TRUE(Shown(Control(settings, 1037)));
-    EXPECT_FALSE(Shown(Control(settings, 1004)));
-    EXPECT_FALSE(Shown(Control(settings, 1016)));
-    EXPECT_FALSE(Shown(Control(settings, 1048)));
-    EXPECT_TRUE(HasControlText(settings, L"Legacy setup.ini is kept in sync."));
-    EXPECT_FALSE(HasControlText(settings, L"No legacy setup.ini was found next to the launcher."));
-    // Loading changes no file.
-    EXPECT_EQ(ReadBytes(userIni),
-              "[Client]\r\nBGM=5\r\nWidth=99999\r\nWindow=1\r\nLODTerrain=0\r\n"
-              "MapCaching=1\r\n[Discord]\r\nShareShop=0\r\n");
+    EXPECT_EQ(CurrentTab(settings), kSettingsTabGeneral);
+    EXPECT_TRUE(Shown(Control(settings, Box(L"SkillTargetIndicators"))));
+    EXPECT_TRUE(Shown(Control(settings, Field(L"ChatFontSize"))));
+    EXPECT_FALSE(Shown(Control(settings, Field(L"Width"))));
+    EXPECT_FALSE(Shown(Control(settings, Box(L"BGM"))));
+    EXPECT_FALSE(Shown(Control(settings, Box(L"Enabled"))));
 }
 
-TEST_F(SettingsWindowTest, TabsShowTheirOwnControlsAndOtherCommandsAreIgnored) {
+TEST_F(SettingsWindowTest, LegacyNoteTellsThatTheLegacyFileIsKeptInSync) {
+    ASSERT_TRUE(WriteBytes(legacyIni, "[Client]\r\nBGM=0\r\nWidth=800\r\n"));
+    const HWND settings = Open();
+    ASSERT_NE(settings, nullptr);
+
+    EXPECT_TRUE(HasControlText(settings, L"Legacy setup.ini is kept in sync."));
+    EXPECT_FALSE(HasControlText(settings, L"No legacy setup.ini was found next to the launcher."));
+}
+
+TEST_F(SettingsWindowTest, TabsShowTheirOwnControls) {
     const HWND settings = Open();
     ASSERT_NE(settings, nullptr);
     const HWND tabs = Control(settings, kSettingsTabControlId);
     ASSERT_EQ(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), 4);
 
-    SelectTab(settings, 2);
-    EXPECT_EQ(CurrentTab(settings), 2);
-    EXPECT_TRUE(Shown(Control(settings, 1016)));
-    EXPECT_TRUE(Shown(Control(settings, 1040)));
-    EXPECT_TRUE(Shown(Control(settings, 1062)));
-    EXPECT_FALSE(Shown(Control(settings, 1031)));
-    EXPECT_FALSE(Shown(Control(settings, 1004)));
-    SelectTab(settings, 3);
-    EXPECT_TRUE(Shown(Control(settings, 1053)));
-    EXPECT_FALSE(Shown(Control(settings, 1040)));
+    SelectTab(settings, kSettingsTabAudioGameplay);
+    EXPECT_EQ(CurrentTab(settings), kSettingsTabAudioGameplay);
+    EXPECT_TRUE(Shown(Control(settings, Box(L"BGM"))));
+    EXPECT_TRUE(Shown(Control(settings, Field(L"AutoPotionHPPercent"))));
+    EXPECT_TRUE(Shown(Control(settings, Box(L"ShareShop"))));
+    EXPECT_FALSE(Shown(Control(settings, Box(L"SkillTargetIndicators"))));
+    EXPECT_FALSE(Shown(Control(settings, Field(L"Width"))));
+    SelectTab(settings, kSettingsTabLauncherExtensions);
+    EXPECT_TRUE(Shown(Control(settings, Field(L"OverlayUpdateMs"))));
+    EXPECT_FALSE(Shown(Control(settings, Field(L"AutoPotionHPPercent"))));
     for (int button : {kRestoreDefaultsButtonId, kSaveButtonId, kCancelButtonId}) {
         EXPECT_TRUE(Shown(Control(settings, button))) << button;
     }
+}
 
-    for (int id : {IDOK, IDCANCEL, 1016, 1004, 1000, 1066}) {
+TEST_F(SettingsWindowTest, OtherCommandsAreIgnored) {
+    const HWND settings = Open();
+    ASSERT_NE(settings, nullptr);
+
+    for (int id : {IDOK, IDCANCEL, Box(L"BGM").controlId, Field(L"Width").controlId,
+                   kSettingsTabControlId, kCancelButtonId + 1}) {
         Click(settings, id);
     }
     EXPECT_TRUE(IsWindow(settings));
@@ -322,39 +394,48 @@ TEST_F(SettingsWindowTest, SaveRefusesTheFirstInvalidFieldInTableOrder) {
     const HWND settings = Open();
     ASSERT_NE(settings, nullptr);
 
+    const NumberSetting& width = Field(L"Width");
+    const NumberSetting& grass = Field(L"Grass");
+    const NumberSetting& language = Field(L"Language");
+    const NumberSetting& maxLog = Field(L"MaxLogKB");
     struct Attempt {
-        std::vector<std::pair<int, const wchar_t*>> edits;
-        int field;  // the one that is reported
+        std::vector<std::pair<const NumberSetting*, const wchar_t*>> edits;
+        const NumberSetting* field;  // the one that is reported
         const wchar_t* message;
         int tab;
     };
-    const wchar_t* width = L"Window width must be between 640 and 7680.";
-    const wchar_t* grass = L"Grass visibility must be between 0 and 2147483647.";
+    const wchar_t* widthMessage = L"Window width must be between 640 and 7680.";
+    const wchar_t* grassMessage = L"Grass visibility must be between 0 and 2147483647.";
     const Attempt attempts[] = {
-        {{}, 1004, width, 1},  // 99999 as loaded
-        {{{1004, L""}}, 1004, width, 1},
-        {{{1004, L"1024x"}}, 1004, width, 1},
-        {{{1004, L"639"}}, 1004, width, 1},
+        {{}, &width, widthMessage, kSettingsTabGraphics},  // 99999 as loaded
+        {{{&width, L""}}, &width, widthMessage, kSettingsTabGraphics},
+        {{{&width, L"1024x"}}, &width, widthMessage, kSettingsTabGraphics},
+        {{{&width, L"639"}}, &width, widthMessage, kSettingsTabGraphics},
         // Language is the last record but sits on the first tab; the earlier
         // record on the last tab is reported first.
-        {{{1004, L"7680"}, {1014, L"21"}, {1055, L"127"}},
-         1055,
+        {{{&width, L"7680"}, {&language, L"21"}, {&maxLog, L"127"}},
+         &maxLog,
          L"Maximum log size must be between 128 and 16384.",
-         3},
-        {{{1055, L"128"}}, 1014, L"Language id must be between 0 and 20.", 0},
+         kSettingsTabLauncherExtensions},
+        {{{&maxLog, L"128"}},
+         &language,
+         L"Language id must be between 0 and 20.",
+         kSettingsTabGeneral},
         // Too large for a long: refused, not cut down to the largest value.
-        {{{1014, L"20"}, {1002, L"2147483648"}}, 1002, grass, 1},
-        {{{1002, L"-1"}}, 1002, grass, 1},
+        {{{&language, L"20"}, {&grass, L"2147483648"}}, &grass, grassMessage, kSettingsTabGraphics},
+        {{{&grass, L"-1"}}, &grass, grassMessage, kSettingsTabGraphics},
     };
     for (const Attempt& attempt : attempts) {
+        SCOPED_TRACE(WideToUtf8(attempt.message) + " (" + WideToUtf8(attempt.field->key) + ")");
         for (const auto& edit : attempt.edits) {
-            SetField(settings, edit.first, edit.second);
+            SetField(settings, *edit.first, edit.second);
         }
-        SelectTab(settings, attempt.tab == 2 ? 0 : 2);
+        const bool onAudio = attempt.tab == kSettingsTabAudioGameplay;
+        SelectTab(settings, onAudio ? kSettingsTabGeneral : kSettingsTabAudioGameplay);
         script.shown.clear();
         Click(settings, kSaveButtonId);
 
-        ASSERT_EQ(script.shown.size(), 1u) << attempt.message;
+        ASSERT_EQ(script.shown.size(), 1u);
         EXPECT_EQ(script.shown[0].text, attempt.message);
         EXPECT_EQ(script.shown[0].caption, L"Invalid setting");
         EXPECT_EQ(script.shown[0].type & MB_ICONMASK, static_cast<UINT>(MB_ICONWARNING));
@@ -363,10 +444,11 @@ TEST_F(SettingsWindowTest, SaveRefusesTheFirstInvalidFieldInTableOrder) {
         EXPECT_EQ(ReadBytes(userIni), original);
         // The field's tab is shown and selected, the field focused with its
         // whole text selected.
-        const HWND field = Control(settings, attempt.field);
-        EXPECT_EQ(CurrentTab(settings), attempt.tab) << attempt.message;
+        const HWND field = Control(settings, *attempt.field);
+        EXPECT_EQ(CurrentTab(settings), attempt.tab);
         EXPECT_TRUE(Shown(field));
-        EXPECT_FALSE(Shown(Control(settings, attempt.tab == 2 ? 1031 : 1016)));
+        EXPECT_FALSE(
+            Shown(Control(settings, onAudio ? Box(L"SkillTargetIndicators") : Box(L"BGM"))));
         EXPECT_EQ(GetFocus(), field);
         DWORD start = 99, end = 99;
         SendMessageW(field, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
@@ -374,10 +456,18 @@ TEST_F(SettingsWindowTest, SaveRefusesTheFirstInvalidFieldInTableOrder) {
         EXPECT_EQ(start, 0u);
         EXPECT_EQ(end, Text(field).size());
     }
+}
 
-    SetField(settings, 1002, L"2147483647");
-    SetField(settings, 1013, L"1");
-    script.shown.clear();
+TEST_F(SettingsWindowTest, SaveTakesTheEdgesOfEachRange) {
+    ASSERT_TRUE(WriteBytes(userIni, "[Client]\r\nWidth=99999\r\n"));
+    const HWND settings = Open();
+    ASSERT_NE(settings, nullptr);
+
+    SetField(settings, Field(L"Width"), L"7680");
+    SetField(settings, Field(L"Grass"), L"2147483647");
+    SetField(settings, Field(L"MapCaching"), L"1");
+    SetField(settings, Field(L"MaxLogKB"), L"128");
+    SetField(settings, Field(L"Language"), L"20");
     Click(settings, kSaveButtonId);
     EXPECT_TRUE(script.shown.empty());
     EXPECT_TRUE(window->Saved());
@@ -398,26 +488,27 @@ TEST_F(SettingsWindowTest, SaveWritesTheWindowKeysIntoBothFilesAndNothingElse) {
                            "[Other]\r\nx=y\r\n"));
     const HWND settings = Open();
     ASSERT_NE(settings, nullptr);
-    SetField(settings, 1004, L"1280");
-    SendMessageW(Control(settings, 1057), BM_SETCHECK, BST_UNCHECKED, 0);
+    SetField(settings, Field(L"Width"), L"1280");
+    SetChecked(settings, Box(L"ShareCharacterName"), false);
     Click(settings, kSaveButtonId);
     ASSERT_FALSE(IsWindow(settings));
     EXPECT_TRUE(window->Saved());
     EXPECT_TRUE(script.shown.empty());
 
     for (const std::wstring& path : {userIni, legacyIni}) {
+        SCOPED_TRACE(WideToUtf8(path));
         for (const CheckboxSetting& box : kCheckboxSettings) {
             std::wstring expected = std::to_wstring(box.defaultValue);
-            if (box.controlId == 1016 || box.controlId == 1018) {
+            if (&box == &Box(L"BGM") || &box == &Box(L"Window")) {
                 expected = L"1";  // BGM=5 is saved as 1
-            } else if (box.controlId == 1057) {
+            } else if (&box == &Box(L"ShareCharacterName")) {
                 expected = L"0";
             }
             EXPECT_EQ(ReadValue(path, box.section, box.key), expected) << box.key;
         }
         for (const NumberSetting& number : kNumberSettings) {
             const std::wstring expected =
-                number.controlId == 1004 ? L"1280" : std::to_wstring(number.defaultValue);
+                &number == &Field(L"Width") ? L"1280" : std::to_wstring(number.defaultValue);
             EXPECT_EQ(ReadValue(path, number.section, number.key), expected) << number.key;
         }
     }
@@ -439,12 +530,13 @@ TEST_F(SettingsWindowTest, SaveWritesTheWindowKeysIntoBothFilesAndNothingElse) {
 TEST_F(SettingsWindowTest, SaveLeavesAMissingLegacyFileMissing) {
     ASSERT_TRUE(WriteBytes(userIni, "[Client]\r\nWidth=1920\r\n"));
     for (const std::wstring& legacy : {legacyIni, std::wstring()}) {
+        SCOPED_TRACE(legacy.empty() ? "no legacy path" : "legacy path of a missing file");
         legacyIni = legacy;
         const HWND settings = Open();
         ASSERT_NE(settings, nullptr);
         EXPECT_TRUE(
             HasControlText(settings, L"No legacy setup.ini was found next to the launcher."));
-        SetField(settings, 1005, L"1080");
+        SetField(settings, Field(L"Height"), L"1080");
         Click(settings, kSaveButtonId);
         EXPECT_TRUE(window->Saved());
         EXPECT_FALSE(IsWindow(settings));
@@ -454,6 +546,23 @@ TEST_F(SettingsWindowTest, SaveLeavesAMissingLegacyFileMissing) {
     EXPECT_FALSE(FileExists(gameFolder + L"\\setup.ini"));
 }
 
+TEST_F(SettingsWindowTest, RestoreDefaultsAsksFirstAndNoChangesNothing) {
+    ASSERT_TRUE(WriteBytes(userIni, "[Client]\r\nBGM=0\r\nWidth=1920\r\n"));
+    const HWND settings = Open();
+    ASSERT_NE(settings, nullptr);
+    SetField(settings, Field(L"BGMVol"), L"55");
+
+    script.answers = {IDNO};
+    Click(settings, kRestoreDefaultsButtonId);
+    ASSERT_EQ(script.shown.size(), 1u);
+    EXPECT_EQ(script.shown[0].text, L"Restore all known client settings to their defaults?");
+    EXPECT_EQ(script.shown[0].caption, L"Vantora Launcher");
+    EXPECT_EQ(script.shown[0].type, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION));
+    EXPECT_EQ(FieldText(settings, Field(L"Width")), L"1920");
+    EXPECT_EQ(FieldText(settings, Field(L"BGMVol")), L"55");
+    EXPECT_FALSE(Checked(settings, Box(L"BGM")));
+}
+
 TEST_F(SettingsWindowTest, RestoreDefaultsChangesOnlyTheControlsUntilSaved) {
     const std::string user = "[Client]\r\nBGM=0\r\nWidth=1920\r\nLODTerrain=0\r\n[NET]\r\nIP=x\r\n";
     const std::string legacy = "[Client]\r\nBGM=0\r\nWidth=800\r\n";
@@ -461,25 +570,15 @@ TEST_F(SettingsWindowTest, RestoreDefaultsChangesOnlyTheControlsUntilSaved) {
     ASSERT_TRUE(WriteBytes(legacyIni, legacy));
     const HWND settings = Open();
     ASSERT_NE(settings, nullptr);
-    SetField(settings, 1009, L"55");
+    SetField(settings, Field(L"BGMVol"), L"55");
 
-    script.answers = {IDNO, IDYES};
-    Click(settings, kRestoreDefaultsButtonId);
-    ASSERT_EQ(script.shown.size(), 1u);
-    EXPECT_EQ(script.shown[0].text, L"Restore all known client settings to their defaults?");
-    EXPECT_EQ(script.shown[0].caption, L"Vantora Launcher");
-    EXPECT_EQ(script.shown[0].type, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION));
-    EXPECT_EQ(Text(Control(settings, 1004)), L"1920");
-    EXPECT_EQ(Text(Control(settings, 1009)), L"55");
-    EXPECT_FALSE(Checked(settings, 1016));
-
+    script.answers = {IDYES};
     Click(settings, kRestoreDefaultsButtonId);
     for (const CheckboxSetting& box : kCheckboxSettings) {
-        EXPECT_EQ(Checked(settings, box.controlId), box.defaultValue == 1) << box.key;
+        EXPECT_EQ(Checked(settings, box), box.defaultValue == 1) << box.key;
     }
     for (const NumberSetting& number : kNumberSettings) {
-        EXPECT_EQ(Text(Control(settings, number.controlId)), std::to_wstring(number.defaultValue))
-            << number.key;
+        EXPECT_EQ(FieldText(settings, number), std::to_wstring(number.defaultValue)) << number.key;
     }
     EXPECT_TRUE(IsWindow(settings));
 
@@ -490,19 +589,22 @@ TEST_F(SettingsWindowTest, RestoreDefaultsChangesOnlyTheControlsUntilSaved) {
     EXPECT_EQ(ReadBytes(legacyIni), legacy);
 }
 
-TEST_F(SettingsWindowTest, FailedWritesAreReported) {
+// Keeps a file open for reading and writing with no sharing, as another
+// program holding it would.
+UniqueFile HoldFile(const std::wstring& path) {
+    return UniqueFile(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+TEST_F(SettingsWindowTest, FailedWriteOfThePerUserFileKeepsTheWindowOpen) {
     const std::string legacy = "[Client]\r\nWidth=800\r\n";
     ASSERT_TRUE(WriteBytes(userIni, "[Client]\r\nWidth=1920\r\n"));
     ASSERT_TRUE(WriteBytes(legacyIni, legacy));
-
-    // Per-user file held by another program: error, window stays open, the
-    // legacy file is not touched.
-    HWND settings = Open();
+    const HWND settings = Open();
     ASSERT_NE(settings, nullptr);
     {
-        UniqueFile locked(CreateFileW(userIni.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        ASSERT_TRUE(locked);
+        const UniqueFile held = HoldFile(userIni);
+        ASSERT_TRUE(held);
         Click(settings, kSaveButtonId);
     }
     ASSERT_EQ(script.shown.size(), 1u);
@@ -512,14 +614,18 @@ TEST_F(SettingsWindowTest, FailedWritesAreReported) {
     EXPECT_TRUE(IsWindow(settings));
     EXPECT_FALSE(window->Saved());
     EXPECT_EQ(ReadBytes(legacyIni), legacy);
+}
 
-    // Legacy file held: warning, but the save counts and the window closes.
-    script.shown.clear();
-    SetField(settings, 1004, L"1600");
+TEST_F(SettingsWindowTest, FailedWriteOfTheLegacyFileIsReportedAndTheSaveCounts) {
+    const std::string legacy = "[Client]\r\nWidth=800\r\n";
+    ASSERT_TRUE(WriteBytes(userIni, "[Client]\r\nWidth=1920\r\n"));
+    ASSERT_TRUE(WriteBytes(legacyIni, legacy));
+    const HWND settings = Open();
+    ASSERT_NE(settings, nullptr);
+    SetField(settings, Field(L"Width"), L"1600");
     {
-        UniqueFile locked(CreateFileW(legacyIni.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        ASSERT_TRUE(locked);
+        const UniqueFile held = HoldFile(legacyIni);
+        ASSERT_TRUE(held);
         Click(settings, kSaveButtonId);
     }
     ASSERT_EQ(script.shown.size(), 1u);
@@ -533,33 +639,45 @@ TEST_F(SettingsWindowTest, FailedWritesAreReported) {
     EXPECT_EQ(ReadBytes(legacyIni), legacy);
 }
 
-TEST_F(SettingsWindowTest, ModalRunDisablesTheOwnerAndTheCloseBoxCancels) {
-    const std::string user = "[Client]\r\nWidth=1920\r\n";
-    ASSERT_TRUE(WriteBytes(userIni, user));
-    ASSERT_TRUE(WriteBytes(legacyIni, user));
+TEST_F(SettingsWindowTest, ModalRunStandsCentredOverTheDisabledOwner) {
     RECT placed = {};
     bool ownerEnabled = true;
+    HWND ownerSeen = nullptr;
     size_t stepsRun = 0;
-    const bool saved =
-        Run({[&](HWND settings) {
-                 GetWindowRect(settings, &placed);
-                 ownerEnabled = IsWindowEnabled(owner) != 0;
-                 EXPECT_EQ(GetWindow(settings, GW_OWNER), owner);
-                 SetField(settings, 1004, L"1600");
-                 SendMessageW(Control(settings, 1016), BM_SETCHECK, BST_UNCHECKED, 0);
-             },
-             [&](HWND settings) { SendMessageW(settings, WM_SYSCOMMAND, SC_CLOSE, 0); }},
-            &stepsRun);
-    EXPECT_FALSE(saved);
+    Run({[&](HWND settings) {
+             GetWindowRect(settings, &placed);
+             ownerEnabled = IsWindowEnabled(owner) != 0;
+             ownerSeen = GetWindow(settings, GW_OWNER);
+         },
+         [&](HWND settings) { Click(settings, kCancelButtonId); }},
+        &stepsRun);
     EXPECT_EQ(stepsRun, 2u);
+    EXPECT_EQ(ownerSeen, owner);
     EXPECT_FALSE(ownerEnabled);
     EXPECT_TRUE(IsWindowEnabled(owner));
-    EXPECT_EQ(FindSettingsWindow(), nullptr);
     // Centred on the launcher's rectangle: 200 to its right, 20 above it.
     EXPECT_EQ(placed.left, kOwnerLeft + 200);
     EXPECT_EQ(placed.top, 80);
     EXPECT_EQ(placed.right - placed.left, 880);
     EXPECT_EQ(placed.bottom - placed.top, 760);
+}
+
+TEST_F(SettingsWindowTest, CloseBoxCancelsTheModalRun) {
+    const std::string user = "[Client]\r\nWidth=1920\r\n";
+    ASSERT_TRUE(WriteBytes(userIni, user));
+    ASSERT_TRUE(WriteBytes(legacyIni, user));
+    size_t stepsRun = 0;
+    const bool saved =
+        Run({[&](HWND settings) {
+                 SetField(settings, Field(L"Width"), L"1600");
+                 SetChecked(settings, Box(L"BGM"), false);
+             },
+             [&](HWND settings) { SendMessageW(settings, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+            &stepsRun);
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(stepsRun, 2u);
+    EXPECT_TRUE(IsWindowEnabled(owner));
+    EXPECT_EQ(FindSettingsWindow(), nullptr);
     EXPECT_EQ(ReadBytes(userIni), user);
     EXPECT_EQ(ReadBytes(legacyIni), user);
     EXPECT_TRUE(script.shown.empty());
@@ -612,13 +730,14 @@ TEST_F(SettingsWindowTest, TabKeyMovesBetweenTheControlsOfTheShownTab) {
     int afterCheckbox = 0;
     int afterLastField = 0;
     size_t stepsRun = 0;
-    Run({PressTab(1032, &afterCheckbox),
+    Run({PressTab(Box(L"CtrlClickDirectDrop").controlId, &afterCheckbox),
          // The General tab's last field; the hidden pages lie between it
          // and the buttons.
-         PressTab(1013, &afterLastField), [&](HWND settings) { Click(settings, kCancelButtonId); }},
+         PressTab(Field(L"MapCaching").controlId, &afterLastField),
+         [&](HWND settings) { Click(settings, kCancelButtonId); }},
         &stepsRun);
     EXPECT_EQ(stepsRun, 3u);
-    EXPECT_EQ(afterCheckbox, 1037);
+    EXPECT_EQ(afterCheckbox, Field(L"ChatFontSize").controlId);
     EXPECT_EQ(afterLastField, kRestoreDefaultsButtonId);
 }
 
@@ -626,7 +745,7 @@ TEST_F(SettingsWindowTest, ModalRunReturnsTrueAfterSave) {
     ASSERT_TRUE(WriteBytes(userIni, "[Client]\r\nWidth=1920\r\n"));
     size_t stepsRun = 0;
     const bool saved = Run({[&](HWND settings) {
-                               SetField(settings, 1004, L"1366");
+                               SetField(settings, Field(L"Width"), L"1366");
                                // The button itself reports the click.
                                SendMessageW(Control(settings, kSaveButtonId), BM_CLICK, 0, 0);
                            }},
@@ -642,7 +761,7 @@ TEST_F(SettingsWindowTest, QuitMessageEndsTheRunAndReachesTheCallersLoop) {
     HWND settingsSeen = nullptr;
     const bool saved = Run({[&](HWND settings) {
         settingsSeen = settings;
-        SetField(settings, 1004, L"1366");
+        SetField(settings, Field(L"Width"), L"1366");
         PostQuitMessage(7);
     }});
     EXPECT_FALSE(saved);
@@ -720,16 +839,31 @@ std::vector<std::wstring> LayoutFaults(HWND settings) {
     return overlaps;
 }
 
-TEST_F(SettingsWindowTest, EachTabShowsItsControlsWhole) {
+// The face of the font that a control draws its text in.
+std::wstring FontFace(HWND control) {
+    HDC dc = GetDC(control);
+    const HGDIOBJ previous =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    wchar_t face[LF_FACESIZE] = {};
+    GetTextFaceW(dc, LF_FACESIZE, face);
+    SelectObject(dc, previous);
+    ReleaseDC(control, dc);
+    return face;
+}
+
+void SettingsWindowTest::ExpectEachTabWhole(const wchar_t* fontFace, const std::wstring& shotName,
+                                            std::wstring& faceDrawn) {
     const std::wstring folder = VANTORA_SCREENSHOT_DIR;
     CreateDirectoryW(folder.c_str(), nullptr);
     ASSERT_TRUE(WriteBytes(legacyIni, "[Client]\r\n"));
     ASSERT_TRUE(WriteBytes(userIni, "[Client]\r\nBGM=1\r\nWindow=1\r\n"));
     std::vector<std::wstring> saved;
     std::vector<ModalDriver::Step> steps;
-    for (int tab = 0; tab < 4; ++tab) {
+    steps.push_back(
+        [&faceDrawn](HWND settings) { faceDrawn = FontFace(Control(settings, Box(L"BGM"))); });
+    for (int tab = 0; tab < kSettingsTabCount; ++tab) {
         steps.push_back([tab](HWND settings) { SelectTab(settings, tab); });
-        steps.push_back([&saved, folder, tab](HWND settings) {
+        steps.push_back([&saved, folder, shotName, tab](HWND settings) {
             SCOPED_TRACE("tab " + std::to_string(tab + 1));
             EXPECT_EQ(CurrentTab(settings), tab);
             for (const std::wstring& fault : LayoutFaults(settings)) {
@@ -749,7 +883,7 @@ TEST_F(SettingsWindowTest, EachTabShowsItsControlsWhole) {
 
             // The pictures of the pages, for a look by eye.
             const std::wstring path =
-                folder + L"\\settings-tab-" + std::to_wstring(tab + 1) + L".png";
+                folder + L"\\" + shotName + L"-" + std::to_wstring(tab + 1) + L".png";
             DeleteFileW(path.c_str());
             if (SaveClientAreaPng(settings, path)) {
                 saved.push_back(path);
@@ -758,7 +892,21 @@ TEST_F(SettingsWindowTest, EachTabShowsItsControlsWhole) {
     }
     steps.push_back([](HWND settings) { Click(settings, kCancelButtonId); });
     size_t stepsRun = 0;
-    EXPECT_FALSE(Run(std::move(steps), &stepsRun));
-    EXPECT_EQ(stepsRun, 9u);
+    EXPECT_FALSE(RunInFont(fontFace, std::move(steps), &stepsRun));
+    EXPECT_EQ(stepsRun, 10u);
     EXPECT_EQ(saved.size(), 4u);
+}
+
+TEST_F(SettingsWindowTest, EachTabShowsItsControlsWhole) {
+    std::wstring faceDrawn;
+    ExpectEachTabWhole(kSettingsFontFace, L"settings-tab", faceDrawn);
+}
+
+// A player's system may draw the dialog font wider than the layout was made
+// for (Wine 10 does): the captions must still show whole.
+TEST_F(SettingsWindowTest, EachTabShowsItsControlsWholeInAWideFont) {
+    std::wstring faceDrawn;
+    ExpectEachTabWhole(L"DejaVu Sans", L"settings-wide-tab", faceDrawn);
+    // Were it not installed, the window would show another font.
+    EXPECT_EQ(faceDrawn, L"DejaVu Sans");
 }
