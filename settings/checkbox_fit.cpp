@@ -3,48 +3,14 @@
 #include <algorithm>
 #include <string>
 
+#include "common/gdi_owners.h"
+
 namespace {
 
 // The space that a frame keeps between its right edge and its contents.
 constexpr int kFrameInnerMargin = 6;
 // Between the check mark and its caption, and after the caption.
 constexpr int kCaptionGap = 6;
-
-// A device context of a window, released with it.
-class WindowDc {
-  public:
-    explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
-    ~WindowDc() {
-        if (dc_) {
-            ReleaseDC(window_, dc_);
-        }
-    }
-    WindowDc(const WindowDc&) = delete;
-    WindowDc& operator=(const WindowDc&) = delete;
-
-    HDC get() const { return dc_; }
-
-  private:
-    HWND window_;
-    HDC dc_;
-};
-
-// A font selected into a device context until the object goes away.
-class FontSelection {
-  public:
-    FontSelection(HDC dc, HFONT font) : dc_(dc), previous_(SelectObject(dc, font)) {}
-    ~FontSelection() {
-        if (previous_) {
-            SelectObject(dc_, previous_);
-        }
-    }
-    FontSelection(const FontSelection&) = delete;
-    FontSelection& operator=(const FontSelection&) = delete;
-
-  private:
-    HDC dc_;
-    HGDIOBJ previous_;
-};
 
 // The width that shows the whole caption of a checkbox in its own font; 0
 // when it cannot be measured.
@@ -57,7 +23,7 @@ int CheckboxWidthForCaption(HWND checkbox) {
         return 0;
     }
     const auto font = reinterpret_cast<HFONT>(SendMessageW(checkbox, WM_GETFONT, 0, 0));
-    const FontSelection selection(
+    const GdiSelection selection(
         dc.get(), font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
     SIZE extent = {};
     if (!GetTextExtentPoint32W(dc.get(), caption.c_str(), static_cast<int>(caption.size()),

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "common/win_handle.h"
-#include "ui/gdi_owners.h"
+#include "common/gdi_owners.h"
 
 // A 32-bit top-down DIB section selected into a memory DC compatible with
 // target (the screen when null). bits() is null when it could not be made.

@@ -1,4 +1,4 @@
-#include "ui/gdi_owners.h"
+#include "common/gdi_owners.h"
 
 #include <gtest/gtest.h>
 

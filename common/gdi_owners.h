@@ -54,3 +54,22 @@ struct MemoryDcTraits {
 };
 
 using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;  // from CreateCompatibleDC
+
+// The device context of a window (GetDC), released with it.
+class WindowDc {
+  public:
+    explicit WindowDc(HWND window) noexcept : window_(window), dc_(GetDC(window)) {}
+    ~WindowDc() {
+        if (dc_ != nullptr) {
+            ReleaseDC(window_, dc_);
+        }
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+
+    HDC get() const noexcept { return dc_; }
+
+  private:
+    HWND window_;
+    HDC dc_;
+};
