@@ -4,55 +4,8 @@
 
 #include "common/file_read.h"
 #include "common/path.h"
-#include "common/win_handle.h"
 #include "publisher/update_signature.h"
 #include "updater/file_replace.h"
-
-namespace {
-
-// A complete copy of text in a scratch file beside its target, removed
-// unless it was moved over the target.
-class ScratchCopy {
-  public:
-    ScratchCopy() = default;
-    ScratchCopy(const ScratchCopy&) = delete;
-    ScratchCopy& operator=(const ScratchCopy&) = delete;
-    ~ScratchCopy() {
-        if (!path_.empty()) {
-            DeleteFileW(path_.c_str());
-        }
-    }
-
-    bool Write(const std::wstring& target, const std::string& text, DWORD& error) {
-        UniqueFile file = CreateTempFileBeside(target, path_);
-        if (!file) {
-            error = GetLastError();
-            path_.clear();  // nothing of ours to remove
-            return false;
-        }
-        DWORD written = 0;
-        if (!WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written,
-                       nullptr) ||
-            written != text.size() || !FlushFileBuffers(file.get())) {
-            error = GetLastError();
-            return false;
-        }
-        return true;
-    }
-
-    bool MoveOver(const std::wstring& target, DWORD& error) {
-        if (!MoveOverTarget(path_, target, error)) {
-            return false;
-        }
-        path_.clear();
-        return true;
-    }
-
-  private:
-    std::wstring path_;
-};
-
-}  // namespace
 
 bool ManifestFile::Load(const std::wstring& updateFolder, std::wstring& error) {
     folder_ = updateFolder;
@@ -113,8 +66,8 @@ ManifestSave ManifestFile::Save(const ByteString& signingKey, std::wstring& erro
         return ManifestSave::kNothingWritten;
     }
     const std::wstring signaturePath = JoinPath(folder_, kSignatureFileName);
-    ScratchCopy manifestCopy;
-    ScratchCopy signatureCopy;
+    ScratchFile manifestCopy;
+    ScratchFile signatureCopy;
     if (!manifestCopy.Write(path_, text, code) ||
         !signatureCopy.Write(signaturePath, signature, code) ||
         !manifestCopy.MoveOver(path_, code)) {

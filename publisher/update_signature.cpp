@@ -8,8 +8,6 @@
 #include "common/text.h"
 #include "common/win_handle.h"
 
-const wchar_t kSignatureFileName[] = L"manifest.json.sig";
-
 namespace {
 
 // True when the key signs a digest that its public half then verifies.
@@ -54,7 +52,7 @@ bool CreateKeyFile(const std::wstring& path, std::string& publicKeyHex, std::wst
 bool ReadKeyFile(const std::wstring& path, ByteString& privateKey, std::wstring& error) {
     std::string text;
     DWORD code = ERROR_SUCCESS;
-    if (!ReadFileBytes(path, text, 4096, code)) {
+    if (!ReadFileBytes(path, text, kSignatureFileLimit, code)) {
         error =
             L"Cannot read the key file " + path + L" (Win32 error " + std::to_wstring(code) + L").";
         return false;

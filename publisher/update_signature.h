@@ -14,8 +14,6 @@
 // (X, Y, then the secret d) and "\n"; its first 128 digits are the public
 // key compiled into the launcher.
 
-extern const wchar_t kSignatureFileName[];
-
 // Makes a new key pair and writes it to path, which must not exist yet (the
 // file is created exclusively). publicKeyHex receives the public key's 128
 // hex digits. False, with a message in error, when nothing was written.

@@ -171,22 +171,38 @@ bool CopyIntoExistingFile(const std::wstring& source, const std::wstring& target
     return true;
 }
 
-bool ReplaceFileContents(const std::wstring& path, const std::string& text, DWORD& error) {
-    std::wstring tempPath;
-    UniqueFile file = CreateTempFileBeside(path, tempPath);
+ScratchFile::~ScratchFile() {
+    if (!path_.empty()) {
+        DeleteFileW(path_.c_str());
+    }
+}
+
+bool ScratchFile::Write(const std::wstring& target, const std::string& text, DWORD& error) {
+    UniqueFile file = CreateTempFileBeside(target, path_);
     if (!file) {
         error = GetLastError();
+        path_.clear();  // nothing of ours to remove
         return false;
     }
     DWORD written = 0;
-    const bool complete =
-        WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-        written == text.size() && FlushFileBuffers(file.get());
-    error = complete ? ERROR_SUCCESS : GetLastError();
-    file.reset();
-    if (complete && MoveOverTarget(tempPath, path, error)) {
-        return true;
+    if (!WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
+        written != text.size() || !FlushFileBuffers(file.get())) {
+        error = GetLastError();
+        return false;
     }
-    DeleteFileW(tempPath.c_str());
-    return false;
+    error = ERROR_SUCCESS;
+    return true;
+}
+
+bool ScratchFile::MoveOver(const std::wstring& target, DWORD& error) {
+    if (!MoveOverTarget(path_, target, error)) {
+        return false;
+    }
+    path_.clear();
+    return true;
+}
+
+bool ReplaceFileContents(const std::wstring& path, const std::string& text, DWORD& error) {
+    ScratchFile scratch;
+    return scratch.Write(path, text, error) && scratch.MoveOver(path, error);
 }

@@ -27,6 +27,25 @@ void RemoveLeftoverScratchFiles(const std::wstring& folder, const std::wstring& 
 // when the target could not be replaced; `error` holds the last system error.
 bool MoveOverTarget(const std::wstring& source, const std::wstring& target, DWORD& error);
 
+// A complete copy of text in a scratch file beside its target, moved over
+// the target on request and removed otherwise: the first half of replacing a
+// file, kept apart so that two files can be written before either moves.
+class ScratchFile {
+  public:
+    ScratchFile() = default;
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+    ~ScratchFile();
+
+    // Writes and flushes text into a new scratch file beside target.
+    bool Write(const std::wstring& target, const std::string& text, DWORD& error);
+    // Moves the written scratch file over target (see MoveOverTarget).
+    bool MoveOver(const std::wstring& target, DWORD& error);
+
+  private:
+    std::wstring path_;
+};
+
 // Writes text into a scratch file beside path (see CreateTempFileBeside),
 // flushes it and moves it over path, so that path holds either its old bytes
 // or all of text, never a part. False on failure, with error holding the

@@ -5,6 +5,8 @@
 #include "common/text.h"
 #include "update_keys_config.h"
 
+const wchar_t kSignatureFileName[] = L"manifest.json.sig";
+
 namespace {
 
 // The signature's hex digits without the one line break that may follow.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,11 @@
 // by a line break) of the SHA-256 of the manifest's exact bytes. A launcher
 // with public keys compiled in takes only a manifest signed by one of them,
 // in which every package names its archive's SHA-256.
+
+extern const wchar_t kSignatureFileName[];  // "manifest.json.sig"
+// A signature file is 128 hex digits and a line break; a larger one is
+// read as empty: malformed.
+constexpr size_t kSignatureFileLimit = 256;
 
 // Why a manifest was refused; kAccepted when it holds.
 enum class ManifestRefusal {

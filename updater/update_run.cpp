@@ -19,10 +19,6 @@ struct PackageWalk {
 };
 
 const wchar_t kManifestName[] = L"manifest.json";
-const wchar_t kSignatureName[] = L"manifest.json.sig";
-// A signature file is 128 hex digits and a line break; anything much
-// longer is not one.
-const size_t kSignatureFileLimit = 256;
 
 const PackageWalk kFullWalk = {L"Applying FULL: ", true, L"full.zip"};
 const PackageWalk kPatchWalk = {L"Applying PATCH: ", false, L"patch.zip"};
@@ -98,8 +94,8 @@ bool Updater::ReadManifest(UpdateManifest& manifest) {
         std::string signature;
         const std::string* fetched = nullptr;
         DWORD error = ERROR_SUCCESS;
-        if (DownloadFile(baseUrl + kSignatureName, kSignatureName) &&
-            (ReadFileBytes(kSignatureName, signature, kSignatureFileLimit, error) ||
+        if (DownloadFile(baseUrl + kSignatureFileName, kSignatureFileName) &&
+            (ReadFileBytes(kSignatureFileName, signature, kSignatureFileLimit, error) ||
              error == ERROR_FILE_TOO_LARGE)) {
             fetched = &signature;  // an oversized file is checked as empty: malformed
         }
