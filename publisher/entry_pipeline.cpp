@@ -53,6 +53,7 @@ class Encoders {
     Encoders& operator=(const Encoders&) = delete;
 
     // Waits for job index, the one after the job taken last, and takes it.
+    // The bytes block held before go back to the workers as a buffer.
     bool Take(size_t index, EncodedBlock& block, std::wstring& error) {
         std::unique_lock<std::mutex> lock(mutex_);
         Slot& slot = slots_[index % slots_.size()];
@@ -61,7 +62,7 @@ class Encoders {
         taken_ = index + 1;
         const bool failed = slot.failed;
         error = std::move(slot.error);
-        block = std::move(slot.block);
+        std::swap(block, slot.block);
         lock.unlock();
         slotFreed_.notify_all();
         return !failed;
@@ -71,6 +72,7 @@ class Encoders {
     void Work() {
         for (;;) {
             size_t index = 0;
+            Slot done;
             {
                 std::unique_lock<std::mutex> lock(mutex_);
                 slotFreed_.wait(lock, [&] {
@@ -80,8 +82,9 @@ class Encoders {
                     return;
                 }
                 index = next_++;
+                // The buffer the writer gave back for this slot.
+                done.block.bytes.swap(slots_[index % slots_.size()].block.bytes);
             }
-            Slot done;
             done.failed = !Encode(jobs_[index], done);
             done.ready = true;
             {
@@ -133,6 +136,7 @@ bool WriteEntries(ZipWriter& zip, const std::vector<PipelineEntry>& entries,
     Encoders encoders(entries, std::move(jobs), threads,
                       size_t{threads} * std::max(options.blocksPerThread, 1u));
     size_t job = 0;
+    EncodedBlock encoded;  // its buffer goes round between the writer and the workers
     for (size_t i = 0; i < entries.size(); ++i) {
         const PipelineEntry& entry = entries[i];
         if (entry.folder) {
@@ -149,7 +153,6 @@ bool WriteEntries(ZipWriter& zip, const std::vector<PipelineEntry>& entries,
         uint64_t size = 0;
         uLong crc = crc32(0, nullptr, 0);
         for (size_t block = 0; block < entry.blocks; ++block, ++job) {
-            EncodedBlock encoded;
             if (!encoders.Take(job, encoded, error)) {
                 return false;
             }

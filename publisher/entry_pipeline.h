@@ -28,7 +28,7 @@ struct PipelineEntry {
 struct PipelineOptions {
     unsigned threads = 0;  // encoding workers; 0: one per core
     // Blocks encoded ahead of the writer, per worker: what bounds memory.
-    unsigned blocksPerThread = 4;
+    unsigned blocksPerThread = 3;
 };
 
 // Writes entries to zip in their order while workers encode the blocks

@@ -11,37 +11,43 @@ namespace {
 
 const uint64_t kDictionarySize = 32768;  // deflate's window
 
-// Ends a deflate stream however the block ends.
-class Deflater {
+// What a worker keeps from one block to the next, so that a block
+// allocates nothing: the compressor and the buffer the block is read into.
+class Scratch {
   public:
-    Deflater() {
+    Scratch() {
         ready_ = deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8,
                               Z_DEFAULT_STRATEGY) == Z_OK;
     }
-    ~Deflater() {
+    ~Scratch() {
         if (ready_) {
             deflateEnd(&stream);
         }
     }
-    Deflater(const Deflater&) = delete;
-    Deflater& operator=(const Deflater&) = delete;
-    bool ready() const { return ready_; }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
 
-    z_stream stream = {};
+    // The compressor, reset for a new stream; null when it could not start.
+    z_stream* Reset() { return ready_ && deflateReset(&stream) == Z_OK ? &stream : nullptr; }
+
+    std::vector<unsigned char> input;
 
   private:
+    z_stream stream = {};
     bool ready_ = false;
 };
+
+thread_local Scratch scratch;
 
 bool ReadFailed(const std::wstring& path, std::wstring& error) {
     error = L"Cannot read " + path + L" (Win32 error " + std::to_wstring(GetLastError()) + L").";
     return false;
 }
 
-// Reads bytes [offset, offset + input.size()) of the file at path, which
+// Reads bytes [offset, offset + length) of the file at path, which
 // must still have the size it was listed with.
-bool ReadPart(const std::wstring& path, uint64_t size, uint64_t offset,
-              std::vector<unsigned char>& input, std::wstring& error) {
+bool ReadPart(const std::wstring& path, uint64_t size, uint64_t offset, unsigned char* input,
+              size_t length, std::wstring& error) {
     UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     LARGE_INTEGER actual = {};
@@ -57,10 +63,10 @@ bool ReadPart(const std::wstring& path, uint64_t size, uint64_t offset,
     if (!SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN)) {
         return ReadFailed(path, error);
     }
-    for (size_t done = 0; done < input.size();) {
+    for (size_t done = 0; done < length;) {
         DWORD read = 0;
-        const DWORD wanted = static_cast<DWORD>(std::min<size_t>(input.size() - done, 1u << 30));
-        if (!ReadFile(file.get(), input.data() + done, wanted, &read, nullptr)) {
+        const DWORD wanted = static_cast<DWORD>(std::min<size_t>(length - done, 1u << 30));
+        if (!ReadFile(file.get(), input + done, wanted, &read, nullptr)) {
             return ReadFailed(path, error);
         }
         if (read == 0) {
@@ -77,21 +83,23 @@ bool ReadPart(const std::wstring& path, uint64_t size, uint64_t offset,
 bool DeflateBlock(const std::wstring& path, uint64_t size, uint64_t offset, uint64_t length,
                   bool last, EncodedBlock& block, std::wstring& error) {
     const uint64_t dictionary = std::min(offset, kDictionarySize);
-    std::vector<unsigned char> input(static_cast<size_t>(dictionary + length));
-    if (!ReadPart(path, size, offset - dictionary, input, error)) {
+    std::vector<unsigned char>& input = scratch.input;
+    input.resize(std::max(input.size(), static_cast<size_t>(dictionary + length)));
+    if (!ReadPart(path, size, offset - dictionary, input.data(),
+                  static_cast<size_t>(dictionary + length), error)) {
         return false;
     }
     unsigned char* const data = input.data() + dictionary;
     block.length = length;
     block.crc = static_cast<uint32_t>(crc32(0, data, static_cast<uInt>(length)));
-    Deflater deflater;
-    z_stream& stream = deflater.stream;
-    if (!deflater.ready() ||
+    z_stream* const compressor = scratch.Reset();
+    if (compressor == nullptr ||
         (dictionary > 0 &&
-         deflateSetDictionary(&stream, input.data(), static_cast<uInt>(dictionary)) != Z_OK)) {
+         deflateSetDictionary(compressor, input.data(), static_cast<uInt>(dictionary)) != Z_OK)) {
         error = L"The compressor could not start.";
         return false;
     }
+    z_stream& stream = *compressor;
     // Room for the whole block at once, and for the sync flush's marker.
     block.bytes.resize(deflateBound(&stream, static_cast<uLong>(length)) + 16);
     stream.next_in = data;
