@@ -10,13 +10,14 @@
 namespace {
 
 const uint64_t kDictionarySize = 32768;  // deflate's window
+const int kMemoryLevel = 8;              // zlib's default
 
 // What a worker keeps from one block to the next, so that a block
 // allocates nothing: the compressor and the buffer the block is read into.
 class Scratch {
   public:
     Scratch() {
-        ready_ = deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8,
+        ready_ = deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, kMemoryLevel,
                               Z_DEFAULT_STRATEGY) == Z_OK;
     }
     ~Scratch() {

@@ -14,7 +14,7 @@ constexpr uint32_t kDeflateBlockSize = 1 << 20;
 // each file deflated in blocks of blockSize bytes. Every block but a file's
 // first takes the 32 KiB before it as its dictionary and every block but
 // its last ends on a sync flush, so that the blocks joined are one deflate
-// stream, as compact as one made in a single pass.
+// stream, nearly as compact as one made in a single pass.
 std::vector<PipelineEntry> DeflatedFileEntries(const std::wstring& root,
                                                const std::vector<TreeItem>& items,
                                                uint32_t blockSize = kDeflateBlockSize);
