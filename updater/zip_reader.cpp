@@ -306,6 +306,8 @@ bool ZipReader::GetEntryStat(int index, ZipEntryStat& stat) {
     stat.directoryPosition = positions_[2 * index];
     stat.entryNumber = positions_[2 * index + 1];
     stat.dosDate = static_cast<uint32_t>(info.dosDate);
+    stat.crc = static_cast<uint32_t>(info.crc);
+    stat.method = static_cast<int>(info.compression_method);
     stat.comment = comment;
     return true;
 }
@@ -338,14 +340,23 @@ bool ZipReader::ReadEntry(const ZipEntryStat& entry, const ZipEntrySink& sink) {
     return error == kZipOk ? true : Fail(error);
 }
 
-bool ZipReader::OpenCurrentEntry(unz_file_info64& info) {
+bool ZipReader::ReadRawEntry(const ZipEntryStat& entry, const ZipEntrySink& sink) {
+    unz_file_info64 info;
+    if (!GoToEntry(entry) || !OpenCurrentEntry(info, true)) {
+        return false;
+    }
+    const int error = ReadCurrentEntry(sink);
+    return error == kZipOk ? true : Fail(error);
+}
+
+bool ZipReader::OpenCurrentEntry(unz_file_info64& info, bool raw) {
     if (!ReadCurrentEntryInfo(archive_.get(), info)) {
         return Fail(kZipInvalidArchive);
     }
     if ((info.flag & 1) != 0 || (info.compression_method != 0 && info.compression_method != 8)) {
         return Fail(kZipUnsupportedEntry);
     }
-    if (unzOpenCurrentFile(archive_.get()) != UNZ_OK) {
+    if (unzOpenCurrentFile2(archive_.get(), nullptr, nullptr, raw ? 1 : 0) != UNZ_OK) {
         return Fail(kZipEntryDamaged);
     }
     if (!buffer_) {

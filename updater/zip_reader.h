@@ -49,6 +49,8 @@ struct ZipEntryStat {
     uint64_t directoryPosition = 0;
     uint64_t entryNumber = 0;
     uint32_t dosDate = 0;  // modification time, DOS date and time in local time
+    uint32_t crc = 0;      // CRC-32 of the entry's bytes
+    int method = 0;        // 0 stored, 8 deflated, or another the reader refuses
     std::string comment;   // the entry's comment in the directory
 };
 
@@ -89,6 +91,9 @@ class ZipReader {
     // entry is damaged (kZipCrcMismatch only once all bytes went to sink) or
     // the sink stopped (kZipFileWriteFailed).
     bool ReadEntry(const ZipEntryStat& entry, const ZipEntrySink& sink);
+    // Hands the entry's bytes as the archive keeps them (deflated or
+    // stored) to sink, for a copy into another archive.
+    bool ReadRawEntry(const ZipEntryStat& entry, const ZipEntrySink& sink);
 
     // The code of the last failure, cleared by reading it.
     int TakeLastError();
@@ -98,8 +103,9 @@ class ZipReader {
     bool SeekEntry(int index);
     bool ExtractCurrentToFile(const std::wstring& path);
     bool GoToEntry(const ZipEntryStat& entry);
-    // Opens the current entry (a stored or deflated one) for reading.
-    bool OpenCurrentEntry(unz_file_info64_s& info);
+    // Opens the current entry (a stored or deflated one) for reading, or
+    // for reading its bytes as kept with raw.
+    bool OpenCurrentEntry(unz_file_info64_s& info, bool raw = false);
     // Reads the open entry to sink and closes it; the error code.
     int ReadCurrentEntry(const ZipEntrySink& sink);
 
