@@ -10,6 +10,8 @@ SCENARIO="$2"
 HERE="$(cd "$(dirname "$0")" && pwd)"
 # shellcheck source=tests/e2e/e2e_lib.sh
 . "$HERE/e2e_lib.sh"
+# shellcheck source=tests/e2e/setup_scenarios.sh
+. "$HERE/setup_scenarios.sh"
 
 # Client coordinates of the launcher screen.
 START_BUTTON=(920 660)
@@ -576,6 +578,9 @@ rm -rf "$WORK"
 mkdir -p "$WORK"
 trap cleanup EXIT
 echo "== $SCENARIO ($VARIANT)"
+case "$SCENARIO" in
+setup_*) fresh_prefix ;;
+esac
 if start_display; then
     "scenario_$SCENARIO"
 fi
