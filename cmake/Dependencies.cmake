@@ -29,7 +29,8 @@ set(VANTORA_ZLIB_SOURCE ${CMAKE_SOURCE_DIR}/.deps/zlib CACHE PATH
     "Unpacked zlib source package (holds contrib/minizip)")
 if(NOT EXISTS ${VANTORA_ZLIB_SOURCE}/contrib/minizip/unzip.c)
     message(STATUS "Fetching zlib's source package for minizip")
-    execute_process(COMMAND ${CMAKE_SOURCE_DIR}/scripts/fetch-minizip.sh ${VANTORA_ZLIB_SOURCE}
+    execute_process(COMMAND ${CMAKE_SOURCE_DIR}/scripts/fetch-debian-source.sh zlib
+                            ${VANTORA_ZLIB_SOURCE} contrib/minizip/unzip.c
                     RESULT_VARIABLE fetch_result)
     if(NOT fetch_result EQUAL 0)
         message(FATAL_ERROR "Could not fetch zlib's source package (minizip)")
@@ -44,6 +45,31 @@ add_library(vantora_minizip STATIC
 target_include_directories(vantora_minizip SYSTEM PUBLIC ${VANTORA_MINIZIP_DIR})
 target_link_libraries(vantora_minizip PUBLIC vantora_zlib)
 target_compile_options(vantora_minizip PRIVATE -w)
+
+# --- zstd (from Debian's libzstd source package) --------------------------------
+# The launcher applies binary differences with zstd's decoder; the publisher
+# makes them with its encoder (several threads for large files). The x86-64
+# assembly is for the System V calling convention only, so it stays out.
+set(VANTORA_ZSTD_SOURCE ${CMAKE_SOURCE_DIR}/.deps/zstd CACHE PATH
+    "Unpacked libzstd source package")
+if(NOT EXISTS ${VANTORA_ZSTD_SOURCE}/lib/zstd.h)
+    message(STATUS "Fetching libzstd's source package")
+    execute_process(COMMAND ${CMAKE_SOURCE_DIR}/scripts/fetch-debian-source.sh libzstd
+                            ${VANTORA_ZSTD_SOURCE} lib/zstd.h
+                    RESULT_VARIABLE fetch_result)
+    if(NOT fetch_result EQUAL 0)
+        message(FATAL_ERROR "Could not fetch libzstd's source package")
+    endif()
+endif()
+file(GLOB vantora_zstd_sources
+     ${VANTORA_ZSTD_SOURCE}/lib/common/*.c
+     ${VANTORA_ZSTD_SOURCE}/lib/compress/*.c
+     ${VANTORA_ZSTD_SOURCE}/lib/decompress/*.c)
+add_library(vantora_zstd STATIC ${vantora_zstd_sources})
+target_include_directories(vantora_zstd SYSTEM PUBLIC ${VANTORA_ZSTD_SOURCE}/lib)
+target_compile_definitions(vantora_zstd PRIVATE ZSTD_DISABLE_ASM ZSTD_MULTITHREAD
+                                                XXH_NAMESPACE=ZSTD_)
+target_compile_options(vantora_zstd PRIVATE -w)
 
 # --- GoogleTest / GoogleMock (Debian's sources, built for the target) -----------
 if(VANTORA_BUILD_TESTS)

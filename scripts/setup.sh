@@ -13,6 +13,7 @@ packages=(
   wine wine64 libwine
   xvfb xauth xdotool imagemagick fonts-liberation2 fonts-dejavu-core
   curl dpkg-dev python3 clang-format git unzip
+  nsis osslsigncode openssl
 )
 
 missing=()

@@ -8,6 +8,7 @@
 #include "common/text.h"
 #include "common/win_handle.h"
 #include "updater/archive_paths.h"
+#include "updater/delta_header.h"
 #include "updater/exe_guard.h"
 
 namespace {
@@ -117,4 +118,10 @@ bool ArchivePlan::HasLauncherArtifacts() const {
         }
     }
     return false;
+}
+
+void ArchivePlan::MarkDifferences() {
+    for (PlannedEntry& entry : entries) {
+        entry.delta = entry.role != EntryRole::kFolder && IsDeltaComment(entry.stat.comment);
+    }
 }

@@ -31,6 +31,7 @@ struct PlannedEntry {
     bool program = false;        // a written ".exe": must not replace a program in use
     bool artifact = false;       // the launcher or self-updater of either build
     int earlierSameTarget = -1;  // the last earlier entry writing the same file, or -1
+    bool delta = false;          // a binary difference to apply to the target (delta_header.h)
 };
 
 // Everything an extraction needs to know about an archive, from one reading
@@ -52,6 +53,9 @@ class ArchivePlan {
     bool FindRunningProgram(std::wstring& runningPath) const;
     // True when a file entry is the launcher or self-updater of either build.
     bool HasLauncherArtifacts() const;
+    // Marks the file entries whose comment makes them binary differences:
+    // for an archive of differences only.
+    void MarkDifferences();
 
     std::vector<PlannedEntry> entries;
     std::wstring destinationBase;  // full paths, without a trailing separator

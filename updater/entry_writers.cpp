@@ -7,6 +7,7 @@
 
 #include "common/text.h"
 #include "common/update_log.h"
+#include "updater/delta_apply.h"
 
 namespace {
 
@@ -60,8 +61,12 @@ int EntryWriters::Write(ZipReader& reader, int index) {
         if (hook_) {
             hook_(index, false);
         }
-        outcome =
-            reader.ExtractToFile(entry.stat, entry.targetPath) ? kZipOk : reader.TakeLastError();
+        if (entry.delta) {
+            outcome = ApplyDeltaEntry(reader, entry);
+        } else {
+            outcome = reader.ExtractToFile(entry.stat, entry.targetPath) ? kZipOk
+                                                                         : reader.TakeLastError();
+        }
         if (hook_) {
             hook_(index, true);
         }

@@ -99,12 +99,21 @@ bool Updater::FailEntry(const std::wstring& archivePath, const PlannedEntry& ent
 }
 
 bool Updater::ExtractZip(const std::wstring& archivePath, const std::wstring& destination) {
+    return ExtractGuarded(archivePath, destination, false);
+}
+
+bool Updater::ApplyDeltaArchive(const std::wstring& archivePath, const std::wstring& destination) {
+    return ExtractGuarded(archivePath, destination, true);
+}
+
+bool Updater::ExtractGuarded(const std::wstring& archivePath, const std::wstring& destination,
+                             bool differences) {
     blockedByRunningExecutable = false;
     runningExecutablePath.clear();
     // Whatever goes wrong inside, the archive counts as one that could not
     // be extracted: the run goes on to the failure dialog instead of ending.
     try {
-        return ExtractArchive(archivePath, destination);
+        return ExtractArchive(archivePath, destination, differences);
     } catch (const std::exception& error) {
         LogUpdate(L"Internal error: %S", error.what());
     }
@@ -113,13 +122,17 @@ bool Updater::ExtractZip(const std::wstring& archivePath, const std::wstring& de
     return false;
 }
 
-bool Updater::ExtractArchive(const std::wstring& archivePath, const std::wstring& destination) {
+bool Updater::ExtractArchive(const std::wstring& archivePath, const std::wstring& destination,
+                             bool differences) {
     LogUpdate(L"Opening archive: %s", archivePath.c_str());
     ReportStatus(L"Opening archive...");
 
     // One reading of the directory answers every question below.
     ArchivePlan plan;
     const bool opened = plan.Read(archivePath, destination, selfUpdateFolder, *variantNames);
+    if (opened && differences) {
+        plan.MarkDifferences();
+    }
     if (opened && plan.unsafeAt >= 0) {
         return RefuseUnsafeEntry(archivePath, plan.entries[static_cast<size_t>(plan.unsafeAt)]);
     }
@@ -132,6 +145,13 @@ bool Updater::ExtractArchive(const std::wstring& archivePath, const std::wstring
     }
 
     const wchar_t* reason = nullptr;
+    if (differences) {
+        // Only the built-in reader applies differences.
+        if (!opened) {
+            return ReportUnopenedArchive(archivePath, plan.openError);
+        }
+        return ExtractWithBuiltInReader(archivePath, plan);
+    }
     if (runsUnderWine && runsUnderWine()) {
         reason = L"Running under Wine. Using bundled miniz extractor.";
     } else if (!opened || plan.unreadableAt >= 0) {

@@ -129,6 +129,17 @@ bool MoveOverTarget(const std::wstring& source, const std::wstring& target, DWOR
         error);
 }
 
+bool PutScratchInPlace(const std::wstring& scratchPath, const std::wstring& target,
+                       const FILETIME* modified, bool& moved) {
+    DWORD error = ERROR_SUCCESS;
+    moved = MoveOverTarget(scratchPath, target, error);
+    if (moved) {
+        return true;
+    }
+    return IsSharingError(error) && GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES &&
+           CopyIntoExistingFile(scratchPath, target, modified, error);
+}
+
 bool CopyIntoExistingFile(const std::wstring& source, const std::wstring& target,
                           const FILETIME* modified, DWORD& error) {
     UniqueFile in(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

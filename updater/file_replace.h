@@ -27,6 +27,14 @@ void RemoveLeftoverScratchFiles(const std::wstring& folder, const std::wstring& 
 // when the target could not be replaced; `error` holds the last system error.
 bool MoveOverTarget(const std::wstring& source, const std::wstring& target, DWORD& error);
 
+// Puts the complete scratch file at scratchPath in place of target. A
+// target that another program holds without delete sharing cannot be
+// replaced; when it can still be written, the bytes are copied into it
+// instead (with the given modification time). moved tells whether the
+// scratch file is gone; false when target keeps its old bytes.
+bool PutScratchInPlace(const std::wstring& scratchPath, const std::wstring& target,
+                       const FILETIME* modified, bool& moved);
+
 // A complete copy of text in a scratch file beside its target, moved over
 // the target on request and removed otherwise: the first half of replacing a
 // file, kept apart so that two files can be written before either moves.

@@ -99,6 +99,33 @@ bool ReadPackage(const json& object, bool numericVersion, UpdatePackage& package
            (ReadString(object, "sha256", package.sha256) && IsSha256Hex(package.sha256));
 }
 
+// A patch's "delta" object. Launchers before it ignore it, so one this
+// launcher cannot use is ignored too: the whole patch serves.
+void ReadDelta(const json& package, DeltaPackage& delta) {
+    const auto found = package.find("delta");
+    if (found == package.end() || !found->is_object()) {
+        return;
+    }
+    DeltaPackage read;
+    int64_t from = 0;
+    const bool numericFrom = found->contains("from") && (*found)["from"].is_number();
+    if (!ReadString(*found, "zip", read.zip) || !ReadString(*found, "crc", read.crc) ||
+        !ReadInteger(*found, "size", kInt64Lowest, kInt64Highest, OutOfRange::kSaturate,
+                     read.size) ||
+        !ReadString(*found, "sha256", read.sha256) ||
+        (numericFrom ? !ReadInteger(*found, "from", 1, kInt64Highest, OutOfRange::kReject, from)
+                     : !ReadString(*found, "from", read.from)) ||
+        (!read.sha256.empty() && !IsSha256Hex(read.sha256))) {
+        return;
+    }
+    if (numericFrom) {
+        read.from = std::to_string(from);
+    }
+    if (!read.zip.empty() && ParseVersionNumber(read.from) > 0) {
+        delta = std::move(read);
+    }
+}
+
 // "patches" and "fulls": absent or null means none; anything but an array of
 // package objects makes the manifest unusable.
 bool ReadPackageList(const json& root, const char* key, bool numericVersion,
@@ -114,6 +141,9 @@ bool ReadPackageList(const json& root, const char* key, bool numericVersion,
         UpdatePackage package;
         if (!ReadPackage(item, numericVersion, package)) {
             return false;
+        }
+        if (numericVersion) {
+            ReadDelta(item, package.delta);
         }
         out.push_back(std::move(package));
     }

@@ -73,11 +73,16 @@ ManifestRefusal CheckManifestSignature(const std::string& manifest, const std::s
     return ManifestRefusal::kNoKeyMatches;
 }
 
-ManifestRefusal CheckPackageDigests(const UpdateManifest& manifest) {
-    for (const auto* list : {&manifest.fulls, &manifest.patches}) {
-        for (const UpdatePackage& package : *list) {
+ManifestRefusal CheckPackageDigests(UpdateManifest& manifest) {
+    for (auto* list : {&manifest.fulls, &manifest.patches}) {
+        for (UpdatePackage& package : *list) {
             if (package.sha256.empty()) {
                 return ManifestRefusal::kPackageWithoutSha256;
+            }
+            // An archive of differences that cannot be checked is not
+            // fetched: the whole patch serves.
+            if (package.delta.sha256.empty()) {
+                package.delta = DeltaPackage();
             }
         }
     }

@@ -35,5 +35,6 @@ const wchar_t* ManifestRefusalText(ManifestRefusal refusal);
 ManifestRefusal CheckManifestSignature(const std::string& manifest, const std::string* signature,
                                        const std::vector<std::string>& keys);
 
-// kPackageWithoutSha256 when a package of manifest lacks its "sha256".
-ManifestRefusal CheckPackageDigests(const UpdateManifest& manifest);
+// kPackageWithoutSha256 when a package of manifest lacks its "sha256". A
+// patch's archive of differences without one is dropped from the manifest.
+ManifestRefusal CheckPackageDigests(UpdateManifest& manifest);

@@ -20,6 +20,8 @@ struct PackageWalk {
 
 const wchar_t kManifestName[] = L"manifest.json";
 
+const wchar_t kDeltaArchiveName[] = L"patch_delta.zip";
+
 const PackageWalk kFullWalk = {L"Applying FULL: ", true, L"full.zip"};
 const PackageWalk kPatchWalk = {L"Applying PATCH: ", false, L"patch.zip"};
 
@@ -28,6 +30,25 @@ void WriteToConsole(std::wostream* console, const std::wstring& text) {
     out.clear();  // a line the stream could not convert must not silence the next ones
     out << text;
     out.flush();
+}
+
+// Fetches and applies a patch's archive of differences. False when the
+// package must come from the whole patch instead (the diary says why), or
+// when a program in use stopped the run (blockedByRunningExecutable).
+bool ApplyDelta(Updater& updater, const DeltaPackage& delta) {
+    const std::wstring name = BytesToWide(delta.zip);
+    if (!updater.DownloadFile(updater.baseUrl + name, kDeltaArchiveName, delta.sha256)) {
+        LogUpdate(L"Delta patch not usable, using the whole patch: %s", name.c_str());
+        return false;
+    }
+    if (!updater.ApplyDeltaArchive(kDeltaArchiveName, L".")) {
+        if (!updater.blockedByRunningExecutable) {
+            LogUpdate(L"Delta patch not usable, using the whole patch: %s", name.c_str());
+        }
+        return false;
+    }
+    LogUpdate(L"Delta patch applied: %s", name.c_str());
+    return true;
 }
 
 bool ApplyPackages(Updater& updater, std::vector<UpdatePackage> packages,
@@ -44,6 +65,19 @@ bool ApplyPackages(Updater& updater, std::vector<UpdatePackage> packages,
         WriteToConsole(
             updater.console,
             walk.consolePrefix + BytesToWide(walk.showVersion ? package.version : stamp) + L"\n");
+        // A folder at the stamp the differences were made from takes them;
+        // whatever stops them, the whole patch serves.
+        const DeltaPackage& delta = package.delta;
+        if (!delta.zip.empty() && current > 0 && ParseVersionNumber(delta.from) == current) {
+            if (ApplyDelta(updater, delta)) {
+                WriteVersionFile(stamp);
+                current = package.created;
+                continue;
+            }
+            if (updater.blockedByRunningExecutable) {
+                return false;
+            }
+        }
         if (!updater.DownloadFile(updater.baseUrl + BytesToWide(package.zip), walk.archiveName,
                                   package.sha256)) {
             return false;

@@ -17,6 +17,17 @@ struct PlannedEntry;
 // Receives every user-visible status text of an update run.
 using StatusCallback = std::function<void(const std::wstring&)>;
 
+// A patch's archive of binary differences against the release of stamp
+// "from" (see delta_archive.h). zip is empty when the patch has none, or its
+// "delta" object is not one this launcher can use: the whole patch serves.
+struct DeltaPackage {
+    std::string zip;
+    std::string crc;     // read, not checked
+    int64_t size = 0;    // read, not checked
+    std::string sha256;  // the archive's SHA-256; empty: not checked
+    std::string from;    // the stamp the differences apply to
+};
+
 // One archive listed in "manifest.json".
 struct UpdatePackage {
     std::string version;  // shown only; patches store their numeric version as text
@@ -25,6 +36,7 @@ struct UpdatePackage {
     int32_t size = 0;     // read, not checked
     int64_t created = 0;  // stamp that orders packages and is compared with version.txt
     std::string sha256;   // the archive's SHA-256 (64 hex digits); empty: not checked
+    DeltaPackage delta;   // patches only
 };
 
 struct UpdateManifest {
@@ -78,6 +90,13 @@ class Updater {
     // the archive was refused or could not be processed;
     // blockedByRunningExecutable tells when a program in use was the cause.
     bool ExtractZip(const std::wstring& archivePath, const std::wstring& destination);
+    // Applies an archive of binary differences (see delta_archive.h) below
+    // destination with the built-in reader: each difference to the file it
+    // was made from, checked before and after, its whole entries as
+    // ExtractZip writes them. False when any entry could not be applied
+    // (blockedByRunningExecutable tells when a program in use was the
+    // cause); files already written stay, each one whole.
+    bool ApplyDeltaArchive(const std::wstring& archivePath, const std::wstring& destination);
 
     // --- The run, extraction failures and the self-update hand-off ---------------
 
@@ -115,7 +134,10 @@ class Updater {
     // Reads the downloaded "manifest.json"; with updateKeys, only when
     // "manifest.json.sig" signs its bytes and every package has a SHA-256.
     bool ReadManifest(UpdateManifest& manifest);
-    bool ExtractArchive(const std::wstring& archivePath, const std::wstring& destination);
+    bool ExtractGuarded(const std::wstring& archivePath, const std::wstring& destination,
+                        bool differences);
+    bool ExtractArchive(const std::wstring& archivePath, const std::wstring& destination,
+                        bool differences);
     bool ExtractWithBuiltInReader(const std::wstring& archivePath, ArchivePlan& plan);
     bool ReportUnopenedArchive(const std::wstring& archivePath, int code);
     bool RefuseUnsafeEntry(const std::wstring& archivePath, const PlannedEntry& entry);

@@ -142,38 +142,17 @@ bool ReadDirectorySize(const std::wstring& path, uint64_t& size) {
     return false;
 }
 
-// The entry's DOS date and time (local time) as a file time (UTC), with the
-// daylight-saving offset in force on that date rather than today's.
-bool EntryFileTime(const unz_file_info64& info, FILETIME& out) {
+}  // namespace
+
+bool ZipEntryTime(uint32_t dosDate, FILETIME& out) {
     FILETIME dosTime;
     SYSTEMTIME local;
     SYSTEMTIME utc;
-    return DosDateTimeToFileTime(HIWORD(info.dosDate), LOWORD(info.dosDate), &dosTime) &&
+    return DosDateTimeToFileTime(HIWORD(dosDate), LOWORD(dosDate), &dosTime) &&
            FileTimeToSystemTime(&dosTime, &local) &&
            TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) &&
            SystemTimeToFileTime(&utc, &out);
 }
-
-// Puts the verified entry at `partPath` in place of `target`. A target that
-// another program holds without delete sharing cannot be replaced; when it
-// can still be written, the verified bytes are copied into it instead.
-int ReplaceTarget(const std::wstring& partPath, const std::wstring& target,
-                  const FILETIME* modified, bool& moved) {
-    DWORD error = ERROR_SUCCESS;
-    moved = MoveOverTarget(partPath, target, error);
-    if (moved) {
-        return kZipOk;
-    }
-    if (!IsSharingError(error) || GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        return kZipFileReplaceFailed;
-    }
-    if (CopyIntoExistingFile(partPath, target, modified, error)) {
-        return kZipOk;
-    }
-    return kZipFileReplaceFailed;
-}
-
-}  // namespace
 
 void ZipArchiveTraits::Close(Type archive) noexcept {
     unzClose(archive);
@@ -201,6 +180,10 @@ const char* ZipErrorText(int code) {
             return "file write failed";
         case kZipFileReplaceFailed:
             return "could not replace existing file";
+        case kZipBaseMismatch:
+            return "file differs from the one the difference was made from";
+        case kZipDifferenceDamaged:
+            return "difference does not give the expected file";
         default:
             return "unknown error";
     }
@@ -308,9 +291,11 @@ bool ZipReader::GetEntryStat(int index, ZipEntryStat& stat) {
         return Fail(kZipInvalidArchive);
     }
     std::string name(info.size_filename, '\0');
+    std::string comment(info.size_file_comment, '\0');
     if (unzGetCurrentFileInfo64(archive_.get(), &info, name.empty() ? nullptr : &name[0],
-                                static_cast<uLong>(name.size()), nullptr, 0, nullptr,
-                                0) != UNZ_OK) {
+                                static_cast<uLong>(name.size()), nullptr, 0,
+                                comment.empty() ? nullptr : &comment[0],
+                                static_cast<uLong>(comment.size())) != UNZ_OK) {
         return Fail(kZipInvalidArchive);
     }
     stat.name = name;
@@ -320,6 +305,10 @@ bool ZipReader::GetEntryStat(int index, ZipEntryStat& stat) {
     stat.compressedSize = info.compressed_size;
     stat.directoryPosition = positions_[2 * index];
     stat.entryNumber = positions_[2 * index + 1];
+    stat.dosDate = static_cast<uint32_t>(info.dosDate);
+    stat.crc = static_cast<uint32_t>(info.crc);
+    stat.method = static_cast<int>(info.compression_method);
+    stat.comment = comment;
     return true;
 }
 
@@ -327,7 +316,7 @@ bool ZipReader::ExtractToFile(int index, const std::wstring& path) {
     return SeekEntry(index) && ExtractCurrentToFile(path);
 }
 
-bool ZipReader::ExtractToFile(const ZipEntryStat& entry, const std::wstring& path) {
+bool ZipReader::GoToEntry(const ZipEntryStat& entry) {
     if (!archive_) {
         return Fail(kZipInvalidParameter);
     }
@@ -335,43 +324,50 @@ bool ZipReader::ExtractToFile(const ZipEntryStat& entry, const std::wstring& pat
     if (unzGoToFilePos64(archive_.get(), &position) != UNZ_OK) {
         return Fail(kZipInvalidArchive);
     }
-    return ExtractCurrentToFile(path);
+    return true;
 }
 
-bool ZipReader::ExtractCurrentToFile(const std::wstring& path) {
+bool ZipReader::ExtractToFile(const ZipEntryStat& entry, const std::wstring& path) {
+    return GoToEntry(entry) && ExtractCurrentToFile(path);
+}
+
+bool ZipReader::ReadEntry(const ZipEntryStat& entry, const ZipEntrySink& sink) {
     unz_file_info64 info;
+    if (!GoToEntry(entry) || !OpenCurrentEntry(info)) {
+        return false;
+    }
+    const int error = ReadCurrentEntry(sink);
+    return error == kZipOk ? true : Fail(error);
+}
+
+bool ZipReader::ReadRawEntry(const ZipEntryStat& entry, const ZipEntrySink& sink) {
+    unz_file_info64 info;
+    if (!GoToEntry(entry) || !OpenCurrentEntry(info, true)) {
+        return false;
+    }
+    const int error = ReadCurrentEntry(sink);
+    return error == kZipOk ? true : Fail(error);
+}
+
+bool ZipReader::OpenCurrentEntry(unz_file_info64& info, bool raw) {
     if (!ReadCurrentEntryInfo(archive_.get(), info)) {
         return Fail(kZipInvalidArchive);
     }
     if ((info.flag & 1) != 0 || (info.compression_method != 0 && info.compression_method != 8)) {
         return Fail(kZipUnsupportedEntry);
     }
-    if (unzOpenCurrentFile(archive_.get()) != UNZ_OK) {
+    if (unzOpenCurrentFile2(archive_.get(), nullptr, nullptr, raw ? 1 : 0) != UNZ_OK) {
         return Fail(kZipEntryDamaged);
     }
-
-    // A file that does not exist yet is written in place: nothing can be lost
-    // there, and the bytes of a damaged entry are removed again. An existing
-    // file is replaced only by a complete and verified copy written beside it.
-    const std::wstring target = ExtendedLengthPath(path);
-    std::wstring partPath;
-    int error = kZipOk;
-    FILETIME modified;
-    const bool hasTime = EntryFileTime(info, modified);
-    UniqueFile file(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    const bool inPlace = static_cast<bool>(file);
-    if (!inPlace) {
-        file = CreateTempFileBeside(path, partPath);
-    }
-    if (!file) {
-        unzCloseCurrentFile(archive_.get());
-        return Fail(kZipFileCreateFailed);
-    }
     if (!buffer_) {
-        // Not zero-filled: every byte written is read first.
+        // Not zero-filled: every byte used is read first.
         buffer_.reset(new char[kCopyBlockSize]);
     }
+    return true;
+}
+
+int ZipReader::ReadCurrentEntry(const ZipEntrySink& sink) {
+    int error = kZipOk;
     for (;;) {
         const int read = unzReadCurrentFile(archive_.get(), buffer_.get(), kCopyBlockSize);
         if (read < 0) {
@@ -381,9 +377,7 @@ bool ZipReader::ExtractCurrentToFile(const std::wstring& path) {
         if (read == 0) {
             break;
         }
-        DWORD written = 0;
-        if (!WriteFile(file.get(), buffer_.get(), static_cast<DWORD>(read), &written, nullptr) ||
-            written != static_cast<DWORD>(read)) {
+        if (!sink(buffer_.get(), static_cast<size_t>(read))) {
             error = kZipFileWriteFailed;
             break;
         }
@@ -394,6 +388,37 @@ bool ZipReader::ExtractCurrentToFile(const std::wstring& path) {
     } else if (error == kZipOk && closeResult != UNZ_OK) {
         error = kZipEntryDamaged;
     }
+    return error;
+}
+
+bool ZipReader::ExtractCurrentToFile(const std::wstring& path) {
+    unz_file_info64 info;
+    if (!OpenCurrentEntry(info)) {
+        return false;
+    }
+
+    // A file that does not exist yet is written in place: nothing can be lost
+    // there, and the bytes of a damaged entry are removed again. An existing
+    // file is replaced only by a complete and verified copy written beside it.
+    const std::wstring target = ExtendedLengthPath(path);
+    std::wstring partPath;
+    FILETIME modified;
+    const bool hasTime = ZipEntryTime(static_cast<uint32_t>(info.dosDate), modified);
+    UniqueFile file(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    const bool inPlace = static_cast<bool>(file);
+    if (!inPlace) {
+        file = CreateTempFileBeside(path, partPath);
+    }
+    if (!file) {
+        unzCloseCurrentFile(archive_.get());
+        return Fail(kZipFileCreateFailed);
+    }
+    int error = ReadCurrentEntry([&](const char* data, size_t size) {
+        DWORD written = 0;
+        return WriteFile(file.get(), data, static_cast<DWORD>(size), &written, nullptr) &&
+               written == static_cast<DWORD>(size);
+    });
     if (error == kZipOk && hasTime) {
         SetFileTime(file.get(), nullptr, nullptr, &modified);
     }
@@ -406,7 +431,9 @@ bool ZipReader::ExtractCurrentToFile(const std::wstring& path) {
     }
     bool moved = false;
     if (error == kZipOk) {
-        error = ReplaceTarget(partPath, path, hasTime ? &modified : nullptr, moved);
+        error = PutScratchInPlace(partPath, path, hasTime ? &modified : nullptr, moved)
+                    ? kZipOk
+                    : kZipFileReplaceFailed;
     }
     if (!moved) {
         DeleteFileW(partPath.c_str());

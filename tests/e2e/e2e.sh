@@ -10,6 +10,8 @@ SCENARIO="$2"
 HERE="$(cd "$(dirname "$0")" && pwd)"
 # shellcheck source=tests/e2e/e2e_lib.sh
 . "$HERE/e2e_lib.sh"
+# shellcheck source=tests/e2e/setup_scenarios.sh
+. "$HERE/setup_scenarios.sh"
 
 # Client coordinates of the launcher screen.
 START_BUTTON=(920 660)
@@ -341,12 +343,14 @@ scenario_published_site() {
 SIGNED="$BUILD/signed"
 runs=0
 
-# engine EXIT_CODE LABEL [STAMP]: one update run of that engine in a new
-# folder ($folder) at STAMP, which must end with EXIT_CODE.
+# engine EXIT_CODE LABEL [STAMP [RELEASE]]: one update run of that engine in
+# a new folder ($folder) at STAMP, holding a copy of RELEASE, which must end
+# with EXIT_CODE.
 engine() {
     runs=$((runs + 1))
     folder="$WORK/game-$runs"
     mkdir -p "$folder"
+    [ -z "${4:-}" ] || cp -r "$4/." "$folder/"
     [ -z "${3:-}" ] || printf '%s' "$3" >"$folder/version.txt"
     (cd "$folder" && "$WINELOADER" "$SIGNED/tests/e2e/update_engine.exe") </dev/null \
         >>"$WORK/engine.out" 2>&1 8>&-
@@ -423,6 +427,112 @@ scenario_signed_engine() {
         fail "the count bomb was not refused as a damaged archive"
 }
 
+# same_release FOLDER RELEASE: the game folder holds exactly the release's
+# files, besides what an update run keeps there.
+same_release() {
+    diff -r -q -x version.txt -x updateerror.txt -x 'manifest.json*' -x '*.zip' "$2" "$1" >&2
+}
+
+# archive_bytes SINCE NAME_PATTERN: the bytes of the archives matching the
+# pattern that the site served after line SINCE of its log.
+archive_bytes() {
+    local total=0 name
+    for name in $(tail -n +"$(($1 + 1))" "$WORK/site.log" |
+        grep -o "^GET /ClientUpdates/$2 " | cut -d/ -f3); do
+        total=$((total + $(stat -c %s "$SITE/ClientUpdates/$name")))
+    done
+    echo "$total"
+}
+
+# releases FOLDER ARGUMENTS...: releases 100, 110 and 120 of a small game.
+releases() {
+    local folder="$1"
+    shift
+    python3 "$HERE/../../bench/make_releases.py" "$folder" --releases 3 "$@" ||
+        fail "make_releases.py failed"
+}
+
+# The engine with keys compiled in, from a folder at 100 through patches 110
+# and 120 published with --delta: only the differences are fetched, and a
+# file the player changed sends its patch back to the whole archive; both
+# end in release 120.
+scenario_delta_engine() {
+    start_site --notes 1 --no-manifest || return
+    local release="$WORK/release" updates="$SITE/ClientUpdates" key="Z:$KEYS/test-only-update-key-1.txt"
+    releases "$release" --files 120 --total-mib 24 --data-mib 16
+    publish full "Z:$release/100" "Z:$updates" --stamp 100 --key "$key" &&
+        publish patch "Z:$release/100" "Z:$release/110" "Z:$updates" --stamp 110 --delta --key "$key" &&
+        publish patch "Z:$release/110" "Z:$release/120" "Z:$updates" --stamp 120 --delta --key "$key" &&
+        publish verify "Z:$updates" --public-key "$(head -c 128 "$KEYS/test-only-update-key-1.txt")" ||
+        fail "publishing and verifying the folder with differences failed"
+
+    local requests whole fetched
+    requests="$(wc -l <"$WORK/site.log")"
+    engine 0 "from 100" 100 "$release/100"
+    same_release "$folder" "$release/120" || fail "the differences did not give release 120"
+    whole=$(($(stat -c %s "$updates/patch_110.zip") + $(stat -c %s "$updates/patch_120.zip")))
+    fetched="$(archive_bytes "$requests" '[^ ]*\.zip')"
+    note "fetched $fetched bytes of archives; the whole patches hold $whole"
+    expect_eq "archives fetched" "$(archive_bytes "$requests" 'patch_1[12]0\.zip')" 0
+    [ $((fetched * 10)) -le "$whole" ] || fail "more than a tenth of the whole patches was fetched"
+    for stamp in 110 120; do
+        grep -q "] Delta patch applied: patch_${stamp}_delta.zip"$'\r' "$folder/updateerror.txt" ||
+            fail "the diary does not say that the differences of $stamp were applied"
+    done
+
+    cp -r "$release/100" "$WORK/changed"
+    printf 'mine' >>"$WORK/changed/data/world.pak"
+    requests="$(wc -l <"$WORK/site.log")"
+    engine 0 "a file the player changed" 100 "$WORK/changed"
+    same_release "$folder" "$release/120" || fail "the fallback did not give release 120"
+    [ "$(archive_bytes "$requests" 'patch_110\.zip')" -gt 0 ] ||
+        fail "the whole patch 110 was not fetched"
+    grep -q "] Delta patch not usable, using the whole patch: patch_110_delta.zip"$'\r' \
+        "$folder/updateerror.txt" || fail "the diary does not name the fallback"
+    grep -q "] Delta patch applied: patch_120_delta.zip"$'\r' "$folder/updateerror.txt" ||
+        fail "the differences of 120 were not applied after the fallback"
+}
+
+delta_fetched_or_done() {
+    test -s "$GAME/patch_delta.zip" || version_is 110
+}
+
+# The real launcher killed at several moments while it applies differences,
+# then run once more: the game folder ends in exactly release 110.
+scenario_delta_killed() {
+    start_site --notes 1 --no-manifest || return
+    local release="$WORK/release" updates="Z:$SITE/ClientUpdates"
+    releases "$release" --files 200 --total-mib 80 --data-mib 64
+    publish full "Z:$release/100" "$updates" --stamp 100 &&
+        publish patch "Z:$release/100" "Z:$release/110" "$updates" --stamp 110 --delta ||
+        fail "publishing the folder with differences failed"
+    prepare_game
+    cp -r "$release/100/." "$GAME/"
+    printf 100 >"$GAME/version.txt"
+    local delay torn=0
+    for delay in 0 0.3 0.7 1.2 2; do
+        rm -f "$GAME/patch_delta.zip"
+        start_launcher || return
+        wait_until 60 delta_fetched_or_done || fail "the differences were not fetched"
+        version_is 110 && break
+        sleep "$delay"
+        kill -9 "$launcher_pid" 2>/dev/null
+        wait "$launcher_pid" 2>/dev/null
+        wineserver -k </dev/null >/dev/null 2>&1
+        if [ -n "$(find "$GAME" -name '*.tmp' | head -n 1)" ]; then torn=$((torn + 1)); fi
+        note "killed $delay s after the download began; version $(cat "$GAME/version.txt")"
+    done
+    note "$torn kill(s) left a scratch file behind"
+    start_launcher || return
+    wait_until 120 version_is 110 || fail "version.txt did not reach 110"
+    wait_until 30 update_finished || fail "the update run did not finish"
+    local name
+    (cd "$release/110" && find . -type f) | while read -r name; do
+        cmp -s "$release/110/$name" "$GAME/$name" || echo "FAIL: $name differs from release 110"
+    done | grep -q FAIL && fail "the game folder is not release 110"
+    [ -z "$(find "$GAME" -name '*.tmp')" ] || fail "scratch files stayed in the game folder"
+}
+
 # The real launcher with keys compiled in: a signed site updates; a
 # manifest edited after signing fetches no archive and falls back to the
 # file check.
@@ -468,6 +578,9 @@ rm -rf "$WORK"
 mkdir -p "$WORK"
 trap cleanup EXIT
 echo "== $SCENARIO ($VARIANT)"
+case "$SCENARIO" in
+setup_*) fresh_prefix ;;
+esac
 if start_display; then
     "scenario_$SCENARIO"
 fi

@@ -4,7 +4,11 @@
 
 #include <algorithm>
 
+#include "common/sha256.h"
+#include "common/text.h"
 #include "tests/support/temp_folder.h"
+#include "updater/delta_frame.h"
+#include "updater/delta_header.h"
 
 namespace {
 
@@ -30,6 +34,7 @@ struct EntryHeader {
     uint32_t size = 0;
     uint32_t attributes = 0x20;
     uint32_t offset = 0;  // of the local header
+    std::string comment;  // central record only
 };
 
 // The fields a local header and a central record share, from the version
@@ -57,12 +62,13 @@ void PutCentralRecord(std::string& out, const EntryHeader& entry) {
     Put32(out, 0x02014b50);
     Put16(out, entry.madeBy);
     PutSharedFields(out, entry);
-    Put16(out, 0);  // comment length
+    Put16(out, static_cast<uint32_t>(entry.comment.size()));
     Put16(out, 0);  // disk number
     Put16(out, 0);  // internal attributes
     Put32(out, entry.attributes);
     Put32(out, entry.offset);
     out += entry.name;
+    out += entry.comment;
 }
 
 void Put64(std::string& out, uint64_t value) {
@@ -156,6 +162,7 @@ std::string ZipBuilder::Build() const {
         header.size = static_cast<uint32_t>(entry.data.size());
         header.attributes = (entry.directoryAttribute ? 0x10 : 0x20) | entry.extraAttributes;
         header.offset = static_cast<uint32_t>(out.size());
+        header.comment = entry.comment;
         PutLocalHeader(out, header);
         out += stored;
         PutCentralRecord(central, header);
@@ -209,4 +216,21 @@ bool WriteZeroFilledEntryArchive(const std::wstring& path, const std::string& na
     PutCentralRecord(central, header);
     PutDirectory(archive, central, 1);
     return WriteBytes(path, archive);
+}
+
+std::string Sha256HexOf(const std::string& bytes) {
+    return BytesToHex(Sha256Of(bytes));
+}
+
+ZipBuilder::Entry DifferenceEntry(const std::string& name, const std::string& base,
+                                  const std::string& result) {
+    ZipBuilder::Entry entry;
+    entry.name = name;
+    entry.deflate = false;
+    MakeDeltaFrame(reinterpret_cast<const unsigned char*>(base.data()), base.size(),
+                   reinterpret_cast<const unsigned char*>(result.data()), result.size(),
+                   result.size() + 1024, 2, entry.data);
+    entry.comment =
+        DeltaHeaderText({base.size(), Sha256HexOf(base), result.size(), Sha256HexOf(result)});
+    return entry;
 }

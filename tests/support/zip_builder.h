@@ -17,6 +17,7 @@ class ZipBuilder {
         uint32_t extraAttributes = 0;     // ORed into the external attributes
         uint16_t dosTime = 0x6000;        // 12:00:00
         uint16_t dosDate = 0x5A21;        // 2025-01-01
+        std::string comment;              // in the central directory record
     };
 
     ZipBuilder& AddFile(const std::string& name, const std::string& data);
@@ -42,3 +43,11 @@ class ZipBuilder {
 // Writes an archive with one deflated entry of `size` zero bytes, compressing
 // in pieces, so that neither the test nor the archive holds the entry whole.
 bool WriteZeroFilledEntryArchive(const std::wstring& path, const std::string& name, uint32_t size);
+
+// The SHA-256 of bytes as 64 lower-case hex digits.
+std::string Sha256HexOf(const std::string& bytes);
+
+// The entry of an archive of differences that turns base into result under
+// name, as the publisher stores it (a zstd frame with its header comment).
+ZipBuilder::Entry DifferenceEntry(const std::string& name, const std::string& base,
+                                  const std::string& result);

@@ -148,3 +148,30 @@ TEST_F(ManifestParse, MissingFileAndDeepNestingFailWithoutCrashing) {
         "{\"fulls\":" + std::string(200000, '[') + std::string(200000, ']') + "}";
     EXPECT_FALSE(Parse(deep));
 }
+
+// A patch's "delta" is taken whole or not at all: one this launcher cannot
+// use leaves the package as it is, with the whole patch.
+TEST_F(ManifestParse, DeltaObjectsAreTakenOnlyWhenUsable) {
+    const std::string digest(64, 'a');
+    ASSERT_TRUE(Parse(R"({"patches": [
+        {"created": 2, "zip": "p2.zip", "delta": {"zip": "p2_delta.zip", "size": 10,
+         "crc": "0badf00d", "sha256": ")" +
+                      digest + R"(", "from": "1"}},
+        {"created": 3, "zip": "p3.zip", "delta": {"zip": "p3_delta.zip", "from": 2}},
+        {"created": 4, "zip": "p4.zip", "delta": {"zip": "p4_delta.zip", "from": "none"}},
+        {"created": 5, "zip": "p5.zip", "delta": {"zip": 5, "from": "4"}},
+        {"created": 6, "zip": "p6.zip", "delta": {"zip": "p6_delta.zip", "from": "5", "sha256": "ab"}},
+        {"created": 7, "zip": "p7.zip", "delta": ["p7_delta.zip"]}
+    ]})"));
+    ASSERT_EQ(manifest_.patches.size(), 6u);
+    EXPECT_EQ(manifest_.patches[0].delta.zip, "p2_delta.zip");
+    EXPECT_EQ(manifest_.patches[0].delta.size, 10);
+    EXPECT_EQ(manifest_.patches[0].delta.crc, "0badf00d");
+    EXPECT_EQ(manifest_.patches[0].delta.sha256, digest);
+    EXPECT_EQ(manifest_.patches[0].delta.from, "1");
+    EXPECT_EQ(manifest_.patches[1].delta.from, "2");
+    for (size_t i = 2; i < manifest_.patches.size(); ++i) {
+        EXPECT_EQ(manifest_.patches[i].delta.zip, "") << i;
+        EXPECT_EQ(manifest_.patches[i].zip, "p" + std::to_string(i + 2) + ".zip");
+    }
+}

@@ -367,3 +367,56 @@ TEST_F(UpdateRunTest, PatchesOlderThanAnAppliedFullStayOutWhenTheStampCannotBeWr
     EXPECT_FALSE(FileExists(L"data\\patch_8.txt"));
     EXPECT_EQ(ReadBytes(L"data\\last.txt"), "patch_11");
 }
+
+// A folder at the stamp a patch's differences were made from fetches them
+// instead of the whole patch; a file the player changed sends that patch
+// back to the whole archive, which still ends in the same release.
+TEST_F(UpdateRunTest, PatchesComeAsDifferencesWhereTheFolderIsTheirBase) {
+    const std::string before = std::string(30000, 'x') + "release 1";
+    const std::string after = std::string(30000, 'x') + "release 2";
+    struct Case {
+        const char* title;
+        const char* stamp;
+        std::string notes;  // notes.txt before the run
+        std::vector<const char*> downloads;
+        const char* diary;
+    } cases[] = {
+        {"at the base", "1", before, {"patch_2_delta"}, "Delta patch applied: patch_2_delta.zip"},
+        {"changed by the player",
+         "1",
+         before + "!",
+         {"patch_2_delta", "patch_2"},
+         "Delta patch not usable, using the whole patch: patch_2_delta.zip"},
+        {"at another stamp", "0", before, {"patch_2"}, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        TempFolder game(L"game");
+        ScopedCurrentDirectory cwd(game.path());
+        NewServer();
+        const std::string whole = ZipBuilder().AddFile("notes.txt", after).Build();
+        const std::string delta =
+            ZipBuilder().Add(DifferenceEntry("notes.txt", before, after)).Build();
+        Serve("manifest.json", R"({"patches":[{"version":2,"zip":"patch_2.zip","created":2,
+            "sha256":")" + Sha256HexOf(whole) +
+                                   R"(","delta":{"zip":"patch_2_delta.zip","size":)" +
+                                   std::to_string(delta.size()) +
+                                   R"(,"crc":"00000000","sha256":")" + Sha256HexOf(delta) +
+                                   R"(","from":"1"}}]})");
+        Serve("patch_2.zip", whole);
+        Serve("patch_2_delta.zip", delta);
+        ASSERT_TRUE(WriteBytes(L"version.txt", c.stamp));
+        ASSERT_TRUE(WriteBytes(L"notes.txt", c.notes));
+
+        EXPECT_TRUE(RunOnce());
+
+        ExpectMatches(FetchedArchives(), c.downloads);
+        EXPECT_EQ(ReadBytes(L"notes.txt"), after);
+        EXPECT_EQ(ReadBytes(L"version.txt"), "2");
+        const std::vector<std::string> diary = DiaryLines();
+        if (c.diary != nullptr) {
+            EXPECT_NE(std::find(diary.begin(), diary.end(), c.diary), diary.end());
+        }
+        ExpectStatuses({L"Extracting... 0%", L"Extraction complete"});
+    }
+}

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Fetches zlib's Debian source package (which carries contrib/minizip) into
-# the folder given as $1, through a private APT configuration so that the
-# machine's own apt sources stay untouched. Prints nothing when the source
-# is already there.
+# Fetches the original sources of a Debian source package of bookworm into
+# DEST, through a private APT configuration so that the machine's own apt
+# sources stay untouched: zlib (which carries contrib/minizip) and libzstd.
+# Prints nothing when DEST/CHECK_FILE is already there.
 set -euo pipefail
 
-dest="${1:?usage: fetch-minizip.sh DEST}"
-if [ -f "$dest/contrib/minizip/unzip.c" ]; then exit 0; fi
+usage="usage: fetch-debian-source.sh PACKAGE DEST CHECK_FILE"
+package="${1:?$usage}"
+dest="${2:?$usage}"
+check="${3:?$usage}"
+if [ -f "$dest/$check" ]; then exit 0; fi
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
@@ -38,12 +41,12 @@ CONF
 
 export APT_CONFIG="$work/apt.conf"
 apt-get update -q >/dev/null
-if ! (cd "$work/src" && apt-get source --download-only -q zlib >"$work/source.log" 2>&1); then
+if ! (cd "$work/src" && apt-get source --download-only -q "$package" >"$work/source.log" 2>&1); then
   cat "$work/source.log" >&2
-  echo "fetch-minizip: could not download Debian's zlib source" >&2
+  echo "fetch-debian-source: could not download Debian's $package source" >&2
   exit 1
 fi
-tarball="$(ls "$work"/src/zlib_*.orig.tar.* | head -n 1)"
+tarball="$(ls "$work"/src/"$package"_*.orig.tar.* | head -n 1)"
 mkdir -p "$dest"
 tar -xf "$tarball" -C "$dest" --strip-components=1
-test -f "$dest/contrib/minizip/unzip.c"
+test -f "$dest/$check"
