@@ -2,8 +2,11 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "common/file_read.h"
 #include "common/path.h"
+#include "common/text.h"
 #include "publisher/update_signature.h"
 #include "updater/file_replace.h"
 
@@ -39,6 +42,30 @@ bool ManifestFile::CheckStamp(const char* list, int64_t stamp, std::wstring& err
         }
     }
     return true;
+}
+
+int64_t ManifestFile::NewestStamp(const char* list) const {
+    const auto& packages = std::string(list) == "fulls" ? parsed_.fulls : parsed_.patches;
+    int64_t newest = 0;
+    for (const UpdatePackage& package : packages) {
+        newest = std::max(newest, package.created);
+    }
+    return newest;
+}
+
+bool ManifestFile::ListsArchive(const std::string& zipName) const {
+    for (const char* list : {"fulls", "patches"}) {
+        if (!root_.contains(list) || !root_[list].is_array()) {
+            continue;
+        }
+        for (const nlohmann::ordered_json& package : root_[list]) {
+            if (package.is_object() && package.contains("zip") && package["zip"].is_string() &&
+                AsciiLower(package["zip"].get<std::string>()) == AsciiLower(zipName)) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 void ManifestFile::Add(const char* list, const nlohmann::ordered_json& package,

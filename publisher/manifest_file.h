@@ -28,6 +28,13 @@ class ManifestFile {
     // ("created") already in list ("fulls" or "patches").
     bool CheckStamp(const char* list, int64_t stamp, std::wstring& error) const;
 
+    // The highest stamp ("created") in list; 0 when it is empty.
+    int64_t NewestStamp(const char* list) const;
+
+    // True when a package of "fulls" or "patches" names the archive zipName
+    // (without regard to case, as the file system compares names).
+    bool ListsArchive(const std::string& zipName) const;
+
     // Appends package to list and sets "latest".
     void Add(const char* list, const nlohmann::ordered_json& package, const std::string& latest);
 

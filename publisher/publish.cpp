@@ -10,6 +10,8 @@
 #include "common/text.h"
 #include "publisher/archive_digest.h"
 #include "publisher/console.h"
+#include "publisher/entry_pipeline.h"
+#include "publisher/file_blocks.h"
 #include "publisher/manifest_file.h"
 #include "publisher/release_tree.h"
 #include "publisher/tree_diff.h"
@@ -53,23 +55,18 @@ bool WriteArchive(const std::wstring& root, const std::vector<TreeItem>& items,
     {
         // Closed at the end of this block, so that a failed archive can go.
         ZipWriter zip;
-        ok = zip.Create(temporary);
-        for (size_t i = 0; ok && i < items.size(); ++i) {
-            const TreeItem& item = items[i];
-            if (item.folder) {
-                ok = zip.AddFolder(EntryName(item), item.written);
-            } else {
-                ok = zip.AddFile(EntryName(item), ItemPath(root, item), item.written,
-                                 [&](uint64_t block) { progress.AddBytes(block); });
-                progress.FileDone();
-            }
-        }
-        ok = ok && zip.Close();
-        if (!ok) {
+        ok = zip.Create(temporary) &&
+             WriteEntries(
+                 zip, DeflatedFileEntries(root, items), PipelineOptions(), error,
+                 [&](uint64_t block) { progress.AddBytes(block); },
+                 [&](size_t) { progress.FileDone(); }) &&
+             zip.Close();
+        if (!ok && error.empty()) {
             error = zip.error();
         }
     }
-    if (ok && !MoveFileExW(temporary.c_str(), archivePath.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    if (ok && !MoveFileExW(temporary.c_str(), archivePath.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         error = L"Cannot move the archive into place as " + archivePath + L" (Win32 error " +
                 std::to_wstring(GetLastError()) + L").";
         ok = false;
@@ -94,7 +91,12 @@ int Publish(const std::wstring& root, const std::vector<TreeItem>& items,
             ManifestFile& manifest, const ByteString& signingKey) {
     const std::wstring archivePath = JoinPath(updateFolder, Utf8ToWide(zipName));
     if (GetFileAttributesW(archivePath.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        return Refuse(archivePath + L" already exists; pick another stamp.");
+        if (manifest.ListsArchive(zipName)) {
+            return Refuse(archivePath + L" already exists; pick another stamp.");
+        }
+        // A run that stopped between the archive's move and the manifest's.
+        PrintLine(L"Replacing " + archivePath +
+                  L", which no package lists (left by a run that did not finish).");
     }
     std::wstring error;
     if (!WriteArchive(root, items, archivePath, error)) {
@@ -177,6 +179,12 @@ int PublishPatch(const PatchRequest& request) {
                  signingKey, error)) {
         return Refuse(error);
     }
+    const int64_t newestFull = manifest.NewestStamp("fulls");
+    if (request.stamp <= newestFull) {
+        return Refuse(L"Stamp " + std::to_wstring(request.stamp) + L" is not above the newest " +
+                      L"full's stamp " + std::to_wstring(newestFull) +
+                      L"; launchers that install that full never apply this patch.");
+    }
     uint64_t bytes = 0;
     for (const TreeItem& item : newItems) {
         bytes += item.size;
@@ -186,6 +194,16 @@ int PublishPatch(const PatchRequest& request) {
     if (!DiffTrees(request.oldFolder, oldItems, request.newFolder, newItems, diff, error,
                    [&](uint64_t block) { progress.AddBytes(block); })) {
         return Refuse(error);
+    }
+    if (!diff.kindChanged.empty()) {
+        PrintLine(
+            L"A file in one tree and a folder in the other; no installation can take that "
+            L"change from a patch:");
+        for (const std::wstring& relative : diff.kindChanged) {
+            PrintLine(L"  " + relative);
+        }
+        return Refuse(std::to_wstring(diff.kindChanged.size()) +
+                      L" path(s) changed between file and folder; publish a full.");
     }
     if (!diff.removed.empty()) {
         PrintLine(request.allowRemovals

@@ -90,3 +90,10 @@ std::string EntryName(const TreeItem& item) {
     }
     return name;
 }
+
+std::wstring FoldCase(std::wstring name) {
+    if (!name.empty()) {
+        CharUpperBuffW(&name[0], static_cast<DWORD>(name.size()));
+    }
+    return name;
+}

@@ -26,3 +26,6 @@ std::wstring ItemPath(const std::wstring& root, const TreeItem& item);
 // The entry name an item is stored under: UTF-8, "/" separated, folders with
 // a trailing "/".
 std::string EntryName(const TreeItem& item);
+
+// A name or path as Windows compares it: without regard to case.
+std::wstring FoldCase(std::wstring name);

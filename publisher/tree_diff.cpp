@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <map>
+#include <set>
 
 #include "common/text.h"
 #include "common/win_handle.h"
@@ -10,15 +11,6 @@
 namespace {
 
 const DWORD kCompareBlock = 1 << 20;
-
-// Windows compares names without regard to case; so does the patch.
-std::wstring Key(const std::wstring& relative) {
-    std::wstring key = relative;
-    if (!key.empty()) {
-        CharUpperBuffW(&key[0], static_cast<DWORD>(key.size()));
-    }
-    return key;
-}
 
 bool Open(const std::wstring& path, UniqueFile& file, std::wstring& error) {
     file.reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -70,14 +62,18 @@ bool DiffTrees(const std::wstring& oldRoot, const std::vector<TreeItem>& oldItem
                std::wstring& error, const std::function<void(uint64_t)>& onBytes) {
     std::map<std::wstring, const TreeItem*> before;
     for (const TreeItem& item : oldItems) {
-        before[Key(item.relative)] = &item;
+        before[FoldCase(item.relative)] = &item;
     }
-    std::map<std::wstring, bool> after;
+    std::set<std::wstring> after;
     for (const TreeItem& item : newItems) {
-        after[Key(item.relative)] = item.folder;
-        const auto found = before.find(Key(item.relative));
+        after.insert(FoldCase(item.relative));
+        const auto found = before.find(FoldCase(item.relative));
         const TreeItem* old = found == before.end() ? nullptr : found->second;
-        bool changed = old == nullptr || old->folder != item.folder;
+        if (old != nullptr && old->folder != item.folder) {
+            diff.kindChanged.push_back(item.relative);
+            continue;
+        }
+        bool changed = old == nullptr;
         if (!changed && !item.folder) {
             bool same = item.size == old->size;
             if (same && !SameBytes(ItemPath(oldRoot, *old), ItemPath(newRoot, item), same, error,
@@ -91,8 +87,7 @@ bool DiffTrees(const std::wstring& oldRoot, const std::vector<TreeItem>& oldItem
         }
     }
     for (const TreeItem& item : oldItems) {
-        const auto found = after.find(Key(item.relative));
-        if (!item.folder && (found == after.end() || found->second)) {
+        if (!item.folder && after.count(FoldCase(item.relative)) == 0) {
             diff.removed.push_back(item.relative);
         }
     }

@@ -11,6 +11,9 @@
 struct TreeDiff {
     std::vector<TreeItem> changed;      // new folders and added or changed files, tree order
     std::vector<std::wstring> removed;  // files of the old tree the new one lacks
+    // Paths that are a file in one tree and a folder in the other: no
+    // installation can take that change from a patch.
+    std::vector<std::wstring> kindChanged;
 };
 
 // Compares two listed trees: a file counts as changed when it is new or its

@@ -12,6 +12,7 @@
 #include "common/text.h"
 #include "publisher/archive_digest.h"
 #include "publisher/console.h"
+#include "publisher/kind_conflicts.h"
 #include "publisher/manifest_file.h"
 #include "publisher/publish.h"
 #include "publisher/update_signature.h"
@@ -64,7 +65,7 @@ std::vector<std::wstring> CheckPackage(const std::wstring& folder,
 
     // The launcher's own reading of the archive.
     ArchivePlan plan;
-    if (!plan.Read(path, L"C:\\game", L"C:\\game\\_launcher_self_update", CurrentVariantNames())) {
+    if (!PlanAsLauncher(path, plan)) {
         problems.push_back(L"the archive does not open");
         return problems;
     }
@@ -90,9 +91,42 @@ std::vector<std::wstring> CheckPackage(const std::wstring& folder,
     return problems;
 }
 
-// Checks every package of list; false when one has a problem.
+// The archive a listed package names, with its stamp; no path when its
+// name is not a plain file name.
+StampedArchive ListedArchive(const std::wstring& folder, const nlohmann::ordered_json& listed) {
+    StampedArchive archive;
+    archive.stamp = listed.value("created", int64_t{0});
+    const std::string zip = listed.value("zip", std::string());
+    if (IsPlainFileName(zip)) {
+        archive.path = JoinPath(folder, Utf8ToWide(zip));
+    }
+    return archive;
+}
+
+// For each patch, the entries that need a file where a folder is or a
+// folder where a file is, once launchers have applied what comes before it.
+std::vector<std::vector<std::wstring>> PatchKindConflicts(const std::wstring& folder,
+                                                          const nlohmann::ordered_json& root) {
+    StampedArchive newestFull;
+    if (root.contains("fulls") && root["fulls"].is_array()) {
+        for (const nlohmann::ordered_json& listed : root["fulls"]) {
+            const StampedArchive full = ListedArchive(folder, listed);
+            newestFull = full.stamp > newestFull.stamp ? full : newestFull;
+        }
+    }
+    std::vector<StampedArchive> patches;
+    if (root.contains("patches") && root["patches"].is_array()) {
+        for (const nlohmann::ordered_json& listed : root["patches"]) {
+            patches.push_back(ListedArchive(folder, listed));
+        }
+    }
+    return FindKindConflicts(newestFull, patches);
+}
+
+// Checks every package of list; false when one has a problem. more holds
+// further problems of each package, in list order.
 bool VerifyList(const std::wstring& folder, const nlohmann::ordered_json& root, const char* list,
-                bool withKeys) {
+                bool withKeys, const std::vector<std::vector<std::wstring>>& more = {}) {
     if (!root.contains(list) || root[list].is_null()) {
         return true;
     }
@@ -103,10 +137,15 @@ bool VerifyList(const std::wstring& folder, const nlohmann::ordered_json& root, 
         ++stamps[stamp];
     }
     const std::wstring kind = std::string(list) == "fulls" ? L"full " : L"patch";
+    size_t index = 0;
     for (const nlohmann::ordered_json& listed : root[list]) {
         const int64_t stamp = listed.value("created", int64_t{0});
         std::vector<std::wstring> notes;
         std::vector<std::wstring> problems = CheckPackage(folder, listed, withKeys, notes);
+        if (index < more.size()) {
+            problems.insert(problems.end(), more[index].begin(), more[index].end());
+        }
+        ++index;
         if (stamps[stamp] > 1) {
             problems.insert(problems.begin(),
                             L"stamp " + std::to_wstring(stamp) + L" is listed more than once");
@@ -168,6 +207,7 @@ int VerifyUpdateFolder(const std::wstring& updateFolder, const std::vector<ByteS
     const bool signature = keys.empty() || VerifySignature(updateFolder, manifest.text(), keys);
     const nlohmann::ordered_json& root = manifest.json();
     const bool fulls = VerifyList(updateFolder, root, "fulls", !keys.empty());
-    const bool patches = VerifyList(updateFolder, root, "patches", !keys.empty());
+    const bool patches = VerifyList(updateFolder, root, "patches", !keys.empty(),
+                                    PatchKindConflicts(updateFolder, root));
     return signature && fulls && patches ? kPublishOk : kPublishFailed;
 }

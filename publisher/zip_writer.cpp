@@ -4,6 +4,8 @@
 // After zip.h, which declares what iowin32.h uses.
 #include <iowin32.h>
 
+#include <algorithm>
+
 #include "common/text.h"
 #include "common/win_handle.h"
 
@@ -56,20 +58,24 @@ bool ZipWriter::Create(const std::wstring& path) {
     return true;
 }
 
-bool ZipWriter::OpenEntry(const std::string& name, const FILETIME& written, bool folder,
-                          bool large) {
+bool ZipWriter::OpenEntry(const RawEntry& entry, bool folder, bool raw) {
     zip_fileinfo info = {};
-    info.dosDate = DosDateTimeOf(written);
+    info.dosDate = DosDateTimeOf(entry.written);
     info.external_fa = folder ? kAttributeFolder : kAttributeArchive;
+    const bool deflated = !folder && entry.method == ZipMethod::kDeflated;
     const int result = zipOpenNewFileInZip4_64(
-        static_cast<zipFile>(zip_), name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
-        folder ? 0 : Z_DEFLATED, folder ? 0 : Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, DEF_MEM_LEVEL,
-        Z_DEFAULT_STRATEGY, nullptr, 0, kMadeByDos20, kUtf8NamesFlag, large ? 1 : 0);
-    return result == ZIP_OK || Fail(L"Cannot add " + Utf8ToWide(name) + L" to the archive.");
+        static_cast<zipFile>(zip_), entry.name.c_str(), &info, nullptr, 0, nullptr, 0,
+        entry.comment.empty() ? nullptr : entry.comment.c_str(), deflated ? Z_DEFLATED : 0,
+        deflated ? Z_DEFAULT_COMPRESSION : 0, raw ? 1 : 0, -MAX_WBITS, DEF_MEM_LEVEL,
+        Z_DEFAULT_STRATEGY, nullptr, 0, kMadeByDos20, kUtf8NamesFlag, entry.large ? 1 : 0);
+    return result == ZIP_OK || Fail(L"Cannot add " + Utf8ToWide(entry.name) + L" to the archive.");
 }
 
 bool ZipWriter::AddFolder(const std::string& name, const FILETIME& written) {
-    if (!OpenEntry(name, written, true, false)) {
+    RawEntry entry;
+    entry.name = name;
+    entry.written = written;
+    if (!OpenEntry(entry, true, false)) {
         return false;
     }
     return zipCloseFileInZip(static_cast<zipFile>(zip_)) == ZIP_OK ||
@@ -85,8 +91,11 @@ bool ZipWriter::AddFile(const std::string& name, const std::wstring& source,
         return Fail(L"Cannot read " + source + L" (Win32 error " + std::to_wstring(GetLastError()) +
                     L").");
     }
-    // ZIP64 fields for an entry that may pass 4 GiB, compressed or not.
-    if (!OpenEntry(name, written, false, size.QuadPart >= 0xFFFF0000LL)) {
+    RawEntry entry;
+    entry.name = name;
+    entry.written = written;
+    entry.large = static_cast<uint64_t>(size.QuadPart) >= kLargeEntrySize;
+    if (!OpenEntry(entry, false, false)) {
         return false;
     }
     for (;;) {
@@ -106,6 +115,27 @@ bool ZipWriter::AddFile(const std::string& name, const std::wstring& source,
         }
     }
     return zipCloseFileInZip(static_cast<zipFile>(zip_)) == ZIP_OK ||
+           Fail(L"Cannot write the archive (disk full?).");
+}
+
+bool ZipWriter::OpenRaw(const RawEntry& entry) {
+    return OpenEntry(entry, false, true);
+}
+
+bool ZipWriter::WriteRaw(const char* data, size_t size) {
+    while (size > 0) {
+        const unsigned piece = static_cast<unsigned>(std::min<size_t>(size, kReadBlock));
+        if (zipWriteInFileInZip(static_cast<zipFile>(zip_), data, piece) != ZIP_OK) {
+            return Fail(L"Cannot write the archive (disk full?).");
+        }
+        data += piece;
+        size -= piece;
+    }
+    return true;
+}
+
+bool ZipWriter::CloseRaw(uint64_t size, uint32_t crc) {
+    return zipCloseFileInZipRaw64(static_cast<zipFile>(zip_), size, crc) == ZIP_OK ||
            Fail(L"Cannot write the archive (disk full?).");
 }
 

@@ -13,6 +13,7 @@
 #include "tests/support/diary_lines.h"
 #include "tests/support/http_test_server.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/zip_builder.h"
 #include "updater/updater.h"
 
 namespace {
@@ -156,6 +157,14 @@ TEST_F(PublisherRoundTrip, AFullAndTwoPatchesBringAnEmptyFolderToTheLastRelease)
     ASSERT_TRUE(Update(game)) << ::testing::PrintToString(DiaryLines(game));
     EXPECT_EQ(GameFiles(game), kRelease120);
     EXPECT_EQ(ReadBytes(game + L"\\version.txt"), "120");
+
+    // A damaged package fails the folder wherever it stands in the lists.
+    std::string middle = ReadBytes(site + L"\\patch_110.zip");
+    middle[middle.size() / 2] ^= 0x55;
+    ASSERT_TRUE(WriteBytes(site + L"\\patch_110.zip", middle));
+    EXPECT_EQ(Publish({L"verify", site}), 1) << output_;
+    EXPECT_NE(output_.find("\nFAIL  patch 110  patch_110.zip; crc is "), std::string::npos);
+    EXPECT_NE(output_.find("\nOK    patch 120"), std::string::npos) << output_;
 }
 
 TEST_F(PublisherRoundTrip, ATamperedArchiveIsNamedByVerifyAndRefusedByTheLauncher) {
@@ -204,6 +213,9 @@ TEST_F(PublisherRoundTrip, RemovalsAndBadInputChangeNothing) {
         {{L"patch", Folder(L"r100"), Folder(L"r100"), site, L"--stamp", L"110"},
          0,
          "nothing was written"},
+        {{L"patch", Folder(L"r100"), Folder(L"r110"), site, L"--stamp", L"100"},
+         1,
+         "not above the newest full's stamp 100"},
         {{L"full", Folder(L"r100"), site, L"--stamp", L"100"}, 1, nullptr},  // not above 100
         {{L"full", Folder(L"r100"), site, L"--stamp", L"12a"}, 2, nullptr},
         {{L"full", Folder(L"missing"), site, L"--stamp", L"200"}, 1, nullptr},
@@ -302,4 +314,81 @@ TEST_F(PublisherRoundTrip, ASignedFolderHoldsOnlyForItsKeyAndSignRepairsIt) {
     EXPECT_NE(output_.find("OK    signature"), std::string::npos) << output_;
     EXPECT_NE(output_.find("FAIL  full  100  full_100.zip; no sha256"), std::string::npos);
     EXPECT_EQ(Publish({L"verify", site}), 0) << output_;
+}
+
+TEST_F(PublisherRoundTrip, AChangeBetweenFileAndFolderIsRefusedByPatchAndCaughtByVerify) {
+    MakeTree(L"r100", kRelease100);
+    Tree swapped = With(kRelease100, {{L"with blank.txt\\inside.txt", "i"}, {L"data\\deep", "f"}});
+    swapped.erase(L"with blank.txt");
+    swapped.erase(L"data\\deep\\er\\b.dat");
+    MakeTree(L"swapped", swapped);
+    const std::wstring site = Folder(L"site");
+    ASSERT_EQ(Publish({L"full", Folder(L"r100"), site, L"--stamp", L"100"}), 0) << output_;
+    const std::string manifest = ReadBytes(site + L"\\manifest.json");
+    for (const bool allowRemovals : {false, true}) {
+        std::vector<std::wstring> arguments = {L"patch", Folder(L"r100"), Folder(L"swapped"),
+                                               site,     L"--stamp",      L"110"};
+        if (allowRemovals) {
+            arguments.push_back(L"--allow-removals");
+        }
+        EXPECT_EQ(Publish(arguments), 1) << output_;
+    }
+    EXPECT_NE(output_.find("\n  data\\deep\n  with blank.txt\n"), std::string::npos) << output_;
+    EXPECT_NE(output_.find("publish a full"), std::string::npos) << output_;
+    EXPECT_EQ(ReadBytes(site + L"\\manifest.json"), manifest);
+    EXPECT_FALSE(FileExists(site + L"\\patch_110.zip"));
+
+    // Patches made from trees other than the installed ones: 110 against the
+    // full, 120 against patch 110, 130 within its own archive.
+    Tree without = kRelease100;
+    without.erase(L"with blank.txt");
+    MakeTree(L"old", without);
+    MakeTree(L"r110", With(without, {{L"with blank.txt\\inside.txt", "i"}, {L"extra", "e"}}));
+    MakeTree(L"r120", With(without, {{L"extra\\inner.txt", "x"}}));
+    const std::pair<const wchar_t*, const wchar_t*> patches[] = {
+        {L"110", L"r110"}, {L"120", L"r120"}, {L"130", L"r120"}};
+    for (const auto& patch : patches) {
+        ASSERT_EQ(Publish({L"patch", Folder(L"old"), Folder(patch.second), site, L"--stamp",
+                           patch.first}),
+                  0)
+            << output_;
+    }
+    ASSERT_TRUE(ZipBuilder()
+                    .AddFile("late", "l")
+                    .AddFile("Late/x", "x")
+                    .WriteTo(site + L"\\patch_130.zip"));
+    EXPECT_EQ(Publish({L"verify", site}), 1);
+    EXPECT_NE(output_.find("OK    full  100  full_100.zip\n"
+                           "FAIL  patch 110  patch_110.zip; entry \"with blank.txt/\" needs a "
+                           "folder where a file is: with blank.txt\n"
+                           "FAIL  patch 120  patch_120.zip; entry \"extra/\" needs a folder where "
+                           "a file is: extra\n"),
+              std::string::npos)
+        << output_;
+    EXPECT_NE(output_.find("; entry \"Late/x\" needs a folder where a file is: Late\n"),
+              std::string::npos)
+        << output_;
+}
+
+TEST_F(PublisherRoundTrip, ARetryReplacesAnArchiveNoPackageListsButNoListedOne) {
+    MakeTree(L"r100", kRelease100);
+    MakeTree(L"r110", kRelease110);
+    const std::wstring site = Folder(L"site");
+    ASSERT_EQ(Publish({L"full", Folder(L"r100"), site, L"--stamp", L"100"}), 0) << output_;
+    // Left by a run that stopped before the manifest's move.
+    ASSERT_TRUE(WriteBytes(site + L"\\patch_110.zip", "half of an earlier run"));
+    ASSERT_EQ(Publish({L"patch", Folder(L"r100"), Folder(L"r110"), site, L"--stamp", L"110"}), 0)
+        << output_;
+    EXPECT_EQ(output_.find("Replacing "), 0u) << output_;
+    ASSERT_EQ(Publish({L"verify", site}), 0) << output_;
+    EXPECT_NE(output_.find("OK    patch 110  patch_110.zip\n"), std::string::npos) << output_;
+
+    // A listed archive stays, whatever stamp names it.
+    std::string manifest = ReadBytes(site + L"\\manifest.json");
+    manifest.replace(manifest.find("full_100.zip"), 12, "full_200.zip");
+    ASSERT_TRUE(WriteBytes(site + L"\\manifest.json", manifest));
+    ASSERT_TRUE(WriteBytes(site + L"\\full_200.zip", "listed"));
+    EXPECT_EQ(Publish({L"full", Folder(L"r110"), site, L"--stamp", L"200"}), 1);
+    EXPECT_NE(output_.find("already exists; pick another stamp"), std::string::npos) << output_;
+    EXPECT_EQ(ReadBytes(site + L"\\full_200.zip"), "listed");
 }
