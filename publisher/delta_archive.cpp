@@ -93,8 +93,7 @@ bool MakeDifference(const ZipEntryStat& entry, const std::wstring& oldRoot,
 }
 
 // Copies entry of reader into zip as the archive keeps it.
-bool CopyEntry(ZipReader& reader, const ZipEntryStat& entry, ZipWriter& zip,
-               std::wstring& error) {
+bool CopyEntry(ZipReader& reader, const ZipEntryStat& entry, ZipWriter& zip, std::wstring& error) {
     RawEntry raw;
     raw.name = entry.name;
     ZipEntryTime(entry.dosDate, raw.written);
@@ -102,11 +101,11 @@ bool CopyEntry(ZipReader& reader, const ZipEntryStat& entry, ZipWriter& zip,
         return zip.AddFolder(entry.name, raw.written) || (error = zip.error(), false);
     }
     raw.method = entry.method == 0 ? ZipMethod::kStored : ZipMethod::kDeflated;
-    raw.large = entry.uncompressedSize >= kLargeEntrySize || entry.compressedSize >= kLargeEntrySize;
+    raw.large =
+        entry.uncompressedSize >= kLargeEntrySize || entry.compressedSize >= kLargeEntrySize;
     if (!zip.OpenRaw(raw) ||
-        !reader.ReadRawEntry(entry, [&](const char* data, size_t size) {
-            return zip.WriteRaw(data, size);
-        }) ||
+        !reader.ReadRawEntry(
+            entry, [&](const char* data, size_t size) { return zip.WriteRaw(data, size); }) ||
         !zip.CloseRaw(entry.uncompressedSize, entry.crc)) {
         error = zip.error().empty() ? L"Cannot read back the whole patch." : zip.error();
         return false;
@@ -206,8 +205,7 @@ bool WriteDeltaArchive(const std::wstring& wholeArchive, const std::wstring& old
     bool ok = false;
     {
         ZipWriter zip;
-        ok = zip.Create(temporary) &&
-             WriteEntries(reader, oldRoot, newRoot, zip, summary, error);
+        ok = zip.Create(temporary) && WriteEntries(reader, oldRoot, newRoot, zip, summary, error);
         if (!zip.Close() && ok) {
             error = zip.error();
             ok = false;
@@ -251,8 +249,7 @@ bool ReleaseHoldsArchiveFiles(const std::wstring& archivePath, const std::wstrin
         MappedFile file;
         DWORD code = ERROR_SUCCESS;
         const bool empty = IsFile(path) && entry.uncompressedSize == 0;
-        if (!empty && (!file.OpenForReading(path, code) ||
-                       file.size() != entry.uncompressedSize ||
+        if (!empty && (!file.OpenForReading(path, code) || file.size() != entry.uncompressedSize ||
                        Crc32Of(reinterpret_cast<const char*>(file.data()),
                                static_cast<size_t>(file.size())) != entry.crc)) {
             mismatch = Utf8ToWide(entry.name);

@@ -19,13 +19,15 @@ const wchar_t kUsage[] =
     L"  vantora-publish keygen KEY_FILE\n"
     L"  vantora-publish full RELEASE_DIR UPDATE_DIR --stamp N [--version TEXT] [--key KEY_FILE]\n"
     L"  vantora-publish patch OLD_DIR NEW_DIR UPDATE_DIR --stamp N [--allow-removals]\n"
-    L"                        [--key KEY_FILE]\n"
+    L"                        [--delta] [--key KEY_FILE]\n"
     L"  vantora-publish sign UPDATE_DIR --key KEY_FILE\n"
     L"  vantora-publish verify UPDATE_DIR [--public-key HEX [--public-key HEX]]\n"
     L"keygen writes a new private key file and prints its public key (128 hex digits).\n"
     L"--key signs manifest.json into manifest.json.sig; sign signs the folder's manifest\n"
     L"as it is. verify --public-key also checks the signature against the keys a\n"
-    L"launcher holds (up to two) and that every package has \"sha256\".";
+    L"launcher holds (up to two) and that every package has \"sha256\". patch --delta\n"
+    L"also writes the archive of differences against OLD_DIR, the release of the\n"
+    L"folder's newest package.";
 
 int Usage(const std::wstring& problem) {
     PrintError(L"vantora-publish: " + problem);
@@ -51,6 +53,7 @@ struct CommandLine {
     std::wstring keyFile;
     std::vector<std::wstring> publicKeys;
     bool allowRemovals = false;
+    bool delta = false;
     bool hasStamp = false;
     bool hasVersion = false;
 };
@@ -58,7 +61,8 @@ struct CommandLine {
 // True when the line holds no option but those its command takes: those of
 // full and patch, --key, --public-key.
 bool OnlyOptions(const CommandLine& line, bool publishing, bool key, bool publicKeys) {
-    const bool publishOptions = line.hasStamp || line.hasVersion || line.allowRemovals;
+    const bool publishOptions =
+        line.hasStamp || line.hasVersion || line.allowRemovals || line.delta;
     return (publishing || !publishOptions) && (key || line.keyFile.empty()) &&
            (publicKeys || line.publicKeys.empty());
 }
@@ -81,6 +85,8 @@ bool Split(const std::vector<std::wstring>& arguments, CommandLine& line, std::w
             line.publicKeys.push_back(arguments[++i]);
         } else if (argument == L"--allow-removals") {
             line.allowRemovals = true;
+        } else if (argument == L"--delta") {
+            line.delta = true;
         } else if (argument.compare(0, 2, L"--") == 0) {
             problem = L"unknown option " + argument;
             return false;
@@ -144,8 +150,8 @@ int Run(const std::vector<std::wstring>& arguments) {
         return Usage(L"the stamp must be a whole number from 1 up, not \"" + line.stamp + L"\"");
     }
     if (command == L"full") {
-        if (line.allowRemovals) {
-            return Usage(L"--allow-removals is for patch");
+        if (line.allowRemovals || line.delta) {
+            return Usage(L"--allow-removals and --delta are for patch");
         }
         FullRequest request;
         request.releaseFolder = line.positional[0];
@@ -165,6 +171,7 @@ int Run(const std::vector<std::wstring>& arguments) {
     request.keyFile = line.keyFile;
     request.stamp = stamp;
     request.allowRemovals = line.allowRemovals;
+    request.delta = line.delta;
     return PublishPatch(request);
 }
 

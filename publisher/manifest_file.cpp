@@ -59,8 +59,12 @@ bool ManifestFile::ListsArchive(const std::string& zipName) const {
             continue;
         }
         for (const nlohmann::ordered_json& package : root_[list]) {
-            if (package.is_object() && package.contains("zip") && package["zip"].is_string() &&
-                AsciiLower(package["zip"].get<std::string>()) == AsciiLower(zipName)) {
+            const auto names = [&](const nlohmann::ordered_json& object) {
+                return object.is_object() && object.contains("zip") && object["zip"].is_string() &&
+                       AsciiLower(object["zip"].get<std::string>()) == AsciiLower(zipName);
+            };
+            if (names(package) ||
+                (package.is_object() && package.contains("delta") && names(package["delta"]))) {
                 return true;
             }
         }

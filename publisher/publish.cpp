@@ -10,6 +10,7 @@
 #include "common/text.h"
 #include "publisher/archive_digest.h"
 #include "publisher/console.h"
+#include "publisher/delta_archive.h"
 #include "publisher/entry_pipeline.h"
 #include "publisher/file_blocks.h"
 #include "publisher/manifest_file.h"
@@ -20,6 +21,12 @@
 #include "updater/file_replace.h"
 
 namespace {
+
+// The release a patch's differences are made from.
+struct DeltaRequest {
+    std::wstring oldRoot;
+    std::string from;  // its stamp
+};
 
 int Refuse(const std::wstring& message) {
     PrintError(L"vantora-publish: " + message);
@@ -83,48 +90,155 @@ bool WriteArchive(const std::wstring& root, const std::vector<TreeItem>& items,
     return true;
 }
 
-// Writes the archive of items, then lists it in the manifest. On any
-// failure neither the archive nor the manifest changes.
+// False, with a message, when an archive of that name is in the folder and
+// a package lists it; one no package lists is what a run that stopped
+// between the archive's move and the manifest's left, and may go.
+bool MayWriteArchive(const std::wstring& path, const std::string& name,
+                     const ManifestFile& manifest, std::wstring& error) {
+    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        return true;
+    }
+    if (manifest.ListsArchive(name)) {
+        error = path + L" already exists; pick another stamp.";
+        return false;
+    }
+    PrintLine(L"Replacing " + path + L", which no package lists (left by a run that did not " +
+              L"finish).");
+    return true;
+}
+
+// The package's fields of an archive: its name, size and digests.
+bool DescribeArchive(const std::wstring& path, const std::string& name,
+                     nlohmann::ordered_json& package, std::wstring& error) {
+    ArchiveDigest digest;
+    if (!DigestArchive(path, digest)) {
+        error = L"Cannot read back " + path + L".";
+        return false;
+    }
+    package["zip"] = name;
+    package["size"] = digest.size;
+    package["crc"] = digest.crc;
+    package["sha256"] = digest.sha256;
+    return true;
+}
+
+// Writes the archive of differences beside the whole patch at wholePath and
+// describes it in delta.
+bool PublishDifferences(const std::wstring& wholePath, const std::wstring& newRoot,
+                        const DeltaRequest& request, const std::wstring& deltaPath,
+                        const std::string& deltaName, nlohmann::ordered_json& delta,
+                        std::wstring& error) {
+    DeltaSummary summary;
+    if (!WriteDeltaArchive(wholePath, request.oldRoot, newRoot, deltaPath, summary, error) ||
+        !DescribeArchive(deltaPath, deltaName, delta, error)) {
+        return false;
+    }
+    delta["from"] = request.from;
+    WIN32_FILE_ATTRIBUTE_DATA whole = {};
+    GetFileAttributesExW(wholePath.c_str(), GetFileExInfoStandard, &whole);
+    const uint64_t wholeSize =
+        (static_cast<uint64_t>(whole.nFileSizeHigh) << 32) | whole.nFileSizeLow;
+    wchar_t share[32];
+    _snwprintf(share, 31, L"%.1f %%", wholeSize == 0 ? 0.0 : 100.0 * summary.size / wholeSize);
+    share[31] = L'\0';
+    PrintLine(L"  Differences: " + std::to_wstring(summary.differences) +
+              L" files as differences, " + std::to_wstring(summary.whole) + L" whole, " +
+              Megabytes(summary.size) + L" (" + share + L" of the whole patch), from " +
+              Utf8ToWide(request.from) + L".");
+    return true;
+}
+
+// Writes the archive of items (and, with delta, its archive of differences),
+// then lists them in the manifest. On any failure neither the archives nor
+// the manifest change.
 int Publish(const std::wstring& root, const std::vector<TreeItem>& items,
             const std::wstring& updateFolder, const char* list, const std::string& zipName,
             int64_t stamp, const nlohmann::ordered_json& version, const std::string& latest,
-            ManifestFile& manifest, const ByteString& signingKey) {
+            ManifestFile& manifest, const ByteString& signingKey,
+            const DeltaRequest* delta = nullptr) {
     const std::wstring archivePath = JoinPath(updateFolder, Utf8ToWide(zipName));
-    if (GetFileAttributesW(archivePath.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        if (manifest.ListsArchive(zipName)) {
-            return Refuse(archivePath + L" already exists; pick another stamp.");
-        }
-        // A run that stopped between the archive's move and the manifest's.
-        PrintLine(L"Replacing " + archivePath +
-                  L", which no package lists (left by a run that did not finish).");
-    }
+    const std::string deltaName = zipName.substr(0, zipName.size() - 4) + "_delta.zip";
+    const std::wstring deltaPath = JoinPath(updateFolder, Utf8ToWide(deltaName));
     std::wstring error;
+    if (!MayWriteArchive(archivePath, zipName, manifest, error) ||
+        (delta != nullptr && !MayWriteArchive(deltaPath, deltaName, manifest, error))) {
+        return Refuse(error);
+    }
     if (!WriteArchive(root, items, archivePath, error)) {
         return Refuse(error);
     }
-    ArchiveDigest digest;
-    if (!DigestArchive(archivePath, digest)) {
-        DeleteFileW(archivePath.c_str());
-        return Refuse(L"Cannot read back " + archivePath + L".");
-    }
     nlohmann::ordered_json package;
     package["version"] = version;
-    package["zip"] = zipName;
-    package["size"] = digest.size;
-    package["crc"] = digest.crc;
+    nlohmann::ordered_json differences;
+    const bool described =
+        DescribeArchive(archivePath, zipName, package, error) &&
+        (delta == nullptr ||
+         PublishDifferences(archivePath, root, *delta, deltaPath, deltaName, differences, error));
+    const auto removeArchives = [&] {
+        DeleteFileW(archivePath.c_str());
+        if (delta != nullptr) {
+            DeleteFileW(deltaPath.c_str());
+        }
+    };
+    if (!described) {
+        removeArchives();
+        return Refuse(error);
+    }
     package["created"] = stamp;
-    package["sha256"] = digest.sha256;
+    if (delta != nullptr) {
+        package["delta"] = differences;
+    }
     manifest.Add(list, package, latest);
     const ManifestSave saved = manifest.Save(signingKey, error);
     if (saved == ManifestSave::kNothingWritten) {
-        DeleteFileW(archivePath.c_str());
+        removeArchives();
     }
     if (saved != ManifestSave::kSaved) {
         return Refuse(error);
     }
-    PrintLine(L"Published " + Utf8ToWide(zipName) + L" (" + Megabytes(digest.size) + L", sha256 " +
-              Utf8ToWide(digest.sha256) + L"); \"latest\" is now \"" + Utf8ToWide(latest) + L"\".");
+    PrintLine(L"Published " + Utf8ToWide(zipName) + L" (" +
+              Megabytes(package["size"].get<uint64_t>()) + L", sha256 " +
+              Utf8ToWide(package["sha256"].get<std::string>()) + L"); \"latest\" is now \"" +
+              Utf8ToWide(latest) + L"\".");
     return kPublishOk;
+}
+
+// The release a patch's differences are made from: the stamp of the
+// folder's newest package, whose files oldRoot must hold.
+bool FindDeltaBase(const ManifestFile& manifest, const std::wstring& updateFolder,
+                   const std::wstring& oldRoot, DeltaRequest& request, std::wstring& error) {
+    std::string zip;
+    int64_t newest = 0;
+    for (const char* list : {"fulls", "patches"}) {
+        const nlohmann::ordered_json& root = manifest.json();
+        if (!root.contains(list) || !root[list].is_array()) {
+            continue;
+        }
+        for (const nlohmann::ordered_json& package : root[list]) {
+            const int64_t stamp = package.value("created", int64_t{0});
+            if (stamp > newest) {
+                newest = stamp;
+                zip = package.value("zip", std::string());
+            }
+        }
+    }
+    if (newest == 0) {
+        error = L"--delta needs the package of OLD_DIR in the update folder; it has none.";
+        return false;
+    }
+    std::wstring mismatch;
+    if (!ReleaseHoldsArchiveFiles(JoinPath(updateFolder, Utf8ToWide(zip)), oldRoot, mismatch,
+                                  error)) {
+        if (error.empty()) {
+            error = oldRoot + L" is not the release of stamp " + std::to_wstring(newest) +
+                    L", the folder's newest: \"" + mismatch + L"\" differs from " +
+                    Utf8ToWide(zip) + L". Differences must be made from it.";
+        }
+        return false;
+    }
+    request.oldRoot = oldRoot;
+    request.from = std::to_string(newest);
+    return true;
 }
 
 // False, with a message, when the folder is signed: a manifest written
@@ -185,6 +299,11 @@ int PublishPatch(const PatchRequest& request) {
                       L"full's stamp " + std::to_wstring(newestFull) +
                       L"; launchers that install that full never apply this patch.");
     }
+    DeltaRequest delta;
+    if (request.delta &&
+        !FindDeltaBase(manifest, request.updateFolder, request.oldFolder, delta, error)) {
+        return Refuse(error);
+    }
     uint64_t bytes = 0;
     for (const TreeItem& item : newItems) {
         bytes += item.size;
@@ -226,7 +345,7 @@ int PublishPatch(const PatchRequest& request) {
     const std::string stamp = std::to_string(request.stamp);
     return Publish(request.newFolder, diff.changed, request.updateFolder, "patches",
                    "patch_" + stamp + ".zip", request.stamp, request.stamp, stamp, manifest,
-                   signingKey);
+                   signingKey, request.delta ? &delta : nullptr);
 }
 
 int GenerateKey(const std::wstring& keyFile) {

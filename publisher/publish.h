@@ -24,13 +24,16 @@ struct PatchRequest {
     std::wstring keyFile;
     int64_t stamp = 0;
     bool allowRemovals = false;
+    bool delta = false;  // also the archive of differences against oldFolder
 };
 
 // "full": the whole release tree as "full_<stamp>.zip", listed in "fulls".
 int PublishFull(const FullRequest& request);
 
 // "patch": the files added or changed from the old tree to the new one as
-// "patch_<stamp>.zip", listed in "patches".
+// "patch_<stamp>.zip", listed in "patches"; with delta, also their
+// differences against the old tree as "patch_<stamp>_delta.zip", listed as
+// the package's "delta".
 int PublishPatch(const PatchRequest& request);
 
 // "keygen": a new private key file at keyFile (never over an existing file);

@@ -16,6 +16,7 @@
 #include "publisher/manifest_file.h"
 #include "publisher/publish.h"
 #include "publisher/update_signature.h"
+#include "publisher/verify_delta.h"
 #include "updater/archive_plan.h"
 #include "updater/exe_guard.h"
 
@@ -123,6 +124,34 @@ std::vector<std::vector<std::wstring>> PatchKindConflicts(const std::wstring& fo
     return FindKindConflicts(newestFull, patches);
 }
 
+// Checks the archive of differences of a patch that lists one, with a line
+// of its own; false when it has a problem.
+bool VerifyDelta(const std::wstring& folder, const nlohmann::ordered_json& root,
+                 const nlohmann::ordered_json& patch, bool withKeys) {
+    if (!patch.contains("delta")) {
+        return true;
+    }
+    const nlohmann::ordered_json& delta = patch["delta"];
+    std::vector<std::wstring> notes;
+    std::vector<std::wstring> problems;
+    if (!delta.is_object()) {
+        problems.push_back(L"\"delta\" is not an object: launchers take the whole patch");
+    } else {
+        problems = CheckPackage(folder, delta, withKeys, notes);
+        if (problems.empty()) {
+            problems = CheckDeltaArchive(folder, root, patch, notes);
+        }
+    }
+    std::wstring line = (problems.empty() ? L"OK    delta " : L"FAIL  delta ") +
+                        std::to_wstring(patch.value("created", int64_t{0})) + L"  " +
+                        Utf8ToWide(delta.is_object() ? delta.value("zip", std::string()) : "");
+    for (const std::wstring& text : problems.empty() ? notes : problems) {
+        line += L"; " + text;
+    }
+    PrintLine(line);
+    return problems.empty();
+}
+
 // Checks every package of list; false when one has a problem. more holds
 // further problems of each package, in list order.
 bool VerifyList(const std::wstring& folder, const nlohmann::ordered_json& root, const char* list,
@@ -161,6 +190,7 @@ bool VerifyList(const std::wstring& folder, const nlohmann::ordered_json& root, 
         }
         PrintLine(line);
         ok = ok && problems.empty();
+        ok = VerifyDelta(folder, root, listed, withKeys) && ok;
     }
     return ok;
 }

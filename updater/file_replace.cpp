@@ -60,11 +60,20 @@ bool ScratchOwner(const std::wstring& name, std::wstring& target, DWORD& process
     return true;
 }
 
-// False only when no process has that id now; a process that cannot be
-// looked at counts as running.
-bool ProcessRuns(DWORD processId) {
+// False when no process has that id now, or when the one that has it
+// started after the scratch file was made (the id was given out again: a
+// later launcher often gets the id of one that was killed, and must not
+// take that one's scratch files for its own). A process that cannot be
+// looked at counts as the owner.
+bool OwnerMayStillWrite(DWORD processId, const FILETIME& made) {
     DWORD error = 0;
-    return !WaitForProcessExit(processId, 0, error);
+    if (WaitForProcessExit(processId, 0, error)) {
+        return false;
+    }
+    UniqueHandleKernel process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    FILETIME started, exited, kernel, user;
+    return !process || !GetProcessTimes(process.get(), &started, &exited, &kernel, &user) ||
+           CompareFileTime(&started, &made) <= 0;
 }
 
 }  // namespace
@@ -83,7 +92,7 @@ void RemoveLeftoverScratchFiles(const std::wstring& folder, const std::wstring& 
         if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
             ScratchOwner(data.cFileName, target, processId) &&
             (targetName.empty() || _wcsicmp(target.c_str(), targetName.c_str()) == 0) &&
-            !ProcessRuns(processId)) {
+            !OwnerMayStillWrite(processId, data.ftCreationTime)) {
             DeleteFileW((folder + L"\\" + data.cFileName).c_str());
         }
     } while (FindNextFileW(find.get(), &data));

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <map>
 #include <sstream>
 #include <string>
@@ -106,7 +107,8 @@ class PublisherRoundTrip : public ::testing::Test {
     // The game folder without the files the update itself keeps there.
     static Tree GameFiles(const std::wstring& game) {
         Tree tree = TestInstallation::Snapshot(game);
-        for (const wchar_t* own : {L"version.txt", L"manifest.json", L"full.zip", L"patch.zip"}) {
+        for (const wchar_t* own :
+             {L"version.txt", L"manifest.json", L"full.zip", L"patch.zip", L"patch_delta.zip"}) {
             tree.erase(own);
         }
         for (auto it = tree.begin(); it != tree.end();) {
@@ -391,4 +393,42 @@ TEST_F(PublisherRoundTrip, ARetryReplacesAnArchiveNoPackageListsButNoListedOne) 
     EXPECT_EQ(Publish({L"full", Folder(L"r110"), site, L"--stamp", L"200"}), 1);
     EXPECT_NE(output_.find("already exists; pick another stamp"), std::string::npos) << output_;
     EXPECT_EQ(ReadBytes(site + L"\\full_200.zip"), "listed");
+}
+
+// Differences are made only from the release of the folder's newest
+// package; a launcher that has just installed that package takes them, and
+// verify names a "from" that is not the stamp before the patch.
+TEST_F(PublisherRoundTrip, DifferencesComeFromTheNewestReleaseAndVerifyChecksThem) {
+    const Tree release110 = With(kRelease100, {{L"data\\a.dat", std::string(70000, 'a') + "END"},
+                                               {L"data\\new\\c.dat", "c"}});
+    MakeTree(L"r100", kRelease100);
+    MakeTree(L"r110", release110);
+    const std::wstring site = Folder(L"site");
+    ASSERT_EQ(Publish({L"full", Folder(L"r100"), site, L"--stamp", L"100"}), 0) << output_;
+    EXPECT_EQ(
+        Publish({L"patch", Folder(L"r110"), Folder(L"r110"), site, L"--stamp", L"110", L"--delta"}),
+        1);
+    EXPECT_NE(output_.find("is not the release of stamp 100"), std::string::npos) << output_;
+    EXPECT_FALSE(FileExists(site + L"\\patch_110.zip"));
+    ASSERT_EQ(
+        Publish({L"patch", Folder(L"r100"), Folder(L"r110"), site, L"--stamp", L"110", L"--delta"}),
+        0)
+        << output_;
+    ASSERT_EQ(Publish({L"verify", site}), 0) << output_;
+    EXPECT_NE(output_.find("OK    delta 110  patch_110_delta.zip\n"), std::string::npos);
+
+    const std::wstring game = Folder(L"game");
+    ASSERT_TRUE(Update(game));
+    EXPECT_EQ(GameFiles(game), release110);
+    const auto diary = DiaryLines(game);
+    EXPECT_NE(std::find(diary.begin(), diary.end(), "Delta patch applied: patch_110_delta.zip"),
+              diary.end());
+
+    std::string manifest = ReadBytes(site + L"\\manifest.json");
+    manifest.replace(manifest.find("\"from\": \"100\""), 13, "\"from\": \"99\"");
+    ASSERT_TRUE(WriteBytes(site + L"\\manifest.json", manifest));
+    EXPECT_EQ(Publish({L"verify", site}), 1);
+    EXPECT_NE(output_.find("FAIL  delta 110  patch_110_delta.zip; \"from\" is \"99\""),
+              std::string::npos)
+        << output_;
 }
