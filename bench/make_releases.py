@@ -17,7 +17,8 @@ import shutil
 
 
 def noise(rng, size):
-    return rng.randbytes(size)
+    piece = 1 << 24  # randbytes takes at most 2^31 bits at once
+    return b"".join(rng.randbytes(min(piece, size - at)) for at in range(0, size, piece))
 
 
 def content(rng, index, size):

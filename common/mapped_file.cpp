@@ -38,10 +38,6 @@ bool MappedFile::MapForWriting(HANDLE file, uint64_t size, DWORD& error) {
     return Map(file, PAGE_READWRITE, FILE_MAP_WRITE, error);
 }
 
-bool MappedFile::Flush(HANDLE file) {
-    return view_ && FlushViewOfFile(view_.get(), 0) && FlushFileBuffers(file);
-}
-
 void MappedFile::Close() {
     view_.reset();
     mapping_.reset();

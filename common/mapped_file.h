@@ -25,8 +25,6 @@ class MappedFile {
     bool OpenForReading(const std::wstring& path, DWORD& error);
     // Sets the open file's size to size (above 0) and maps it for writing.
     bool MapForWriting(HANDLE file, uint64_t size, DWORD& error);
-    // Writes the changed pages to the file and the file to the disk.
-    bool Flush(HANDLE file);
     void Close();
 
     const unsigned char* data() const { return static_cast<const unsigned char*>(view_.get()); }

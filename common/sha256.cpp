@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/sha256_instructions.h"
 #include "common/text.h"
 
 namespace {
@@ -13,7 +14,14 @@ const size_t kBackgroundBlockBytes = 1 << 20;
 
 }  // namespace
 
-Sha256::Sha256() {
+Sha256::Sha256(Sha256Engine engine) {
+    if (engine == Sha256Engine::kFastest && ProcessorHasSha256()) {
+        static const uint32_t kInitialState[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                                                  0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+        std::copy(kInitialState, kInitialState + 8, state_);
+        processor_ = true;
+        return;
+    }
     // The algorithm keeps the hash object itself (pbHashObject null), which
     // Windows 7 supports.
     if (!BCRYPT_SUCCESS(
@@ -35,8 +43,52 @@ Sha256::~Sha256() {
     }
 }
 
+void Sha256::UpdateOnProcessor(const unsigned char* bytes, size_t size) {
+    length_ += size;
+    if (pendingSize_ > 0) {
+        const size_t taken = std::min(size, sizeof(pending_) - pendingSize_);
+        memcpy(pending_ + pendingSize_, bytes, taken);
+        pendingSize_ += taken;
+        bytes += taken;
+        size -= taken;
+        if (pendingSize_ < sizeof(pending_)) {
+            return;
+        }
+        Sha256ProcessorBlocks(state_, pending_, 1);
+        pendingSize_ = 0;
+    }
+    Sha256ProcessorBlocks(state_, bytes, size / 64);
+    pendingSize_ = size % 64;
+    memcpy(pending_, bytes + size - pendingSize_, pendingSize_);
+}
+
+std::vector<unsigned char> Sha256::FinishOnProcessor() {
+    // The padding: a one bit, zeros, and the length in bits (big-endian) at
+    // the end of the last block.
+    const uint64_t bits = length_ * 8;
+    unsigned char tail[128] = {};
+    memcpy(tail, pending_, pendingSize_);
+    tail[pendingSize_] = 0x80;
+    const size_t tailSize = pendingSize_ + 9 <= 64 ? 64 : 128;
+    for (int i = 0; i < 8; ++i) {
+        tail[tailSize - 1 - i] = static_cast<unsigned char>(bits >> (8 * i));
+    }
+    Sha256ProcessorBlocks(state_, tail, tailSize / 64);
+    std::vector<unsigned char> digest(kDigestBytes);
+    for (size_t i = 0; i < kDigestBytes; ++i) {
+        digest[i] = static_cast<unsigned char>(state_[i / 4] >> (24 - 8 * (i % 4)));
+    }
+    return digest;
+}
+
 void Sha256::Update(const void* data, size_t size) {
     const unsigned char* bytes = static_cast<const unsigned char*>(data);
+    if (processor_) {
+        if (!failed_) {
+            UpdateOnProcessor(bytes, size);
+        }
+        return;
+    }
     while (hash_ != nullptr && !failed_ && size > 0) {
         const ULONG piece = size > 0x40000000 ? 0x40000000 : static_cast<ULONG>(size);
         failed_ = !BCRYPT_SUCCESS(BCryptHashData(hash_, const_cast<PUCHAR>(bytes), piece, 0));
@@ -46,6 +98,14 @@ void Sha256::Update(const void* data, size_t size) {
 }
 
 std::vector<unsigned char> Sha256::Finish() {
+    if (processor_) {
+        std::vector<unsigned char> digest;
+        if (!failed_) {
+            digest = FinishOnProcessor();
+        }
+        failed_ = true;  // a finished hash takes no more data
+        return digest;
+    }
     std::vector<unsigned char> digest(kDigestBytes);
     if (hash_ == nullptr || failed_ ||
         !BCRYPT_SUCCESS(BCryptFinishHash(hash_, digest.data(), kDigestBytes, 0))) {

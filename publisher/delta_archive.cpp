@@ -161,8 +161,8 @@ bool MakeDifferences(std::vector<PlannedDifference>& planned, const std::wstring
     return error.empty();
 }
 
-bool WriteEntries(ZipReader& reader, const std::wstring& oldRoot, const std::wstring& newRoot,
-                  ZipWriter& zip, DeltaSummary& summary, std::wstring& error) {
+bool WriteDeltaEntries(ZipReader& reader, const std::wstring& oldRoot, const std::wstring& newRoot,
+                       ZipWriter& zip, DeltaSummary& summary, std::wstring& error) {
     std::vector<PlannedDifference> planned(static_cast<size_t>(reader.EntryCount()));
     for (size_t i = 0; i < planned.size(); ++i) {
         if (!reader.GetEntryStat(static_cast<int>(i), planned[i].entry)) {
@@ -205,7 +205,8 @@ bool WriteDeltaArchive(const std::wstring& wholeArchive, const std::wstring& old
     bool ok = false;
     {
         ZipWriter zip;
-        ok = zip.Create(temporary) && WriteEntries(reader, oldRoot, newRoot, zip, summary, error);
+        ok = zip.Create(temporary) &&
+             WriteDeltaEntries(reader, oldRoot, newRoot, zip, summary, error);
         if (!zip.Close() && ok) {
             error = zip.error();
             ok = false;

@@ -2,57 +2,47 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstring>
 #include <map>
 #include <set>
 
+#include "common/mapped_file.h"
 #include "common/text.h"
-#include "common/win_handle.h"
 
 namespace {
 
 const DWORD kCompareBlock = 1 << 20;
 
-bool Open(const std::wstring& path, UniqueFile& file, std::wstring& error) {
-    file.reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) {
+// Compares two files of the same size block by block, both mapped (a
+// buffer per file compared would cost more than the comparing).
+bool SameBytes(const std::wstring& a, const std::wstring& b, uint64_t size, bool& same,
+               std::wstring& error, const std::function<void(uint64_t)>& onBytes) {
+    same = true;
+    if (size == 0) {
+        return true;
+    }
+    MappedFile first;
+    MappedFile second;
+    DWORD code = ERROR_SUCCESS;
+    if (!first.OpenForReading(a, code) || !second.OpenForReading(b, code)) {
         error =
-            L"Cannot read " + path + L" (Win32 error " + std::to_wstring(GetLastError()) + L").";
+            L"Cannot read " + a + L" or " + b + L" (Win32 error " + std::to_wstring(code) + L").";
         return false;
+    }
+    if (first.size() != second.size()) {
+        same = false;
+        return true;
+    }
+    for (uint64_t at = 0; at < first.size() && same; at += kCompareBlock) {
+        const size_t block =
+            static_cast<size_t>(std::min<uint64_t>(kCompareBlock, first.size() - at));
+        same = memcmp(first.data() + at, second.data() + at, block) == 0;
+        if (onBytes) {
+            onBytes(block);
+        }
     }
     return true;
-}
-
-// Compares two files of the same size block by block.
-bool SameBytes(const std::wstring& a, const std::wstring& b, bool& same, std::wstring& error,
-               const std::function<void(uint64_t)>& onBytes) {
-    UniqueFile first;
-    UniqueFile second;
-    if (!Open(a, first, error) || !Open(b, second, error)) {
-        return false;
-    }
-    std::vector<char> left(kCompareBlock);
-    std::vector<char> right(kCompareBlock);
-    for (;;) {
-        DWORD readLeft = 0;
-        DWORD readRight = 0;
-        if (!ReadFile(first.get(), left.data(), kCompareBlock, &readLeft, nullptr) ||
-            !ReadFile(second.get(), right.data(), kCompareBlock, &readRight, nullptr)) {
-            error = L"Cannot read " + a + L" or " + b + L".";
-            return false;
-        }
-        if (onBytes) {
-            onBytes(readRight);
-        }
-        if (readLeft != readRight || memcmp(left.data(), right.data(), readLeft) != 0) {
-            same = false;
-            return true;
-        }
-        if (readLeft == 0) {
-            same = true;
-            return true;
-        }
-    }
 }
 
 }  // namespace
@@ -76,8 +66,8 @@ bool DiffTrees(const std::wstring& oldRoot, const std::vector<TreeItem>& oldItem
         bool changed = old == nullptr;
         if (!changed && !item.folder) {
             bool same = item.size == old->size;
-            if (same && !SameBytes(ItemPath(oldRoot, *old), ItemPath(newRoot, item), same, error,
-                                   onBytes)) {
+            if (same && !SameBytes(ItemPath(oldRoot, *old), ItemPath(newRoot, item), item.size,
+                                   same, error, onBytes)) {
                 return false;
             }
             changed = !same;

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <thread>
+
 #define ZSTD_STATIC_LINKING_ONLY  // ZSTD_d_stableOutBuffer
 #include <zstd.h>
 
@@ -27,7 +29,7 @@ std::string Sha256Hex(const unsigned char* data, uint64_t size) {
 }
 
 // Decodes the entry's frame against base into the scratch file, which ends
-// up holding the checked result on disk.
+// up holding the checked result.
 int DecodeInto(ZipReader& reader, const ZipEntryStat& stat, const MappedFile& base,
                const DeltaHeader& header, HANDLE scratch) {
     MappedFile result;
@@ -68,11 +70,12 @@ int DecodeInto(ZipReader& reader, const ZipEntryStat& stat, const MappedFile& ba
         const int code = reader.TakeLastError();
         return damaged ? kZipDifferenceDamaged : code;
     }
+    // The view goes back to the file as any write does once it is closed.
     if (pending != 0 || out.pos != out.size ||
         Sha256Hex(result.data(), result.size()) != header.resultSha256) {
         return kZipDifferenceDamaged;
     }
-    return result.Flush(scratch) ? kZipOk : kZipFileWriteFailed;
+    return kZipOk;
 }
 
 }  // namespace
@@ -87,19 +90,37 @@ int ApplyDeltaEntry(ZipReader& reader, const PlannedEntry& entry) {
     if (!base.OpenForReading(ExtendedLengthPath(entry.targetPath), error)) {
         return kZipBaseMismatch;
     }
-    const std::string current = Sha256Hex(base.data(), base.size());
-    if (base.size() == header.resultSize && current == header.resultSha256) {
-        return kZipOk;
-    }
-    if (base.size() != header.baseSize || current != header.baseSha256) {
-        return kZipBaseMismatch;
+    if (base.size() != header.baseSize) {
+        const bool done = base.size() == header.resultSize &&
+                          Sha256Hex(base.data(), base.size()) == header.resultSha256;
+        return done ? kZipOk : kZipBaseMismatch;
     }
     std::wstring scratchPath;
     UniqueFile scratch = CreateTempFileBeside(entry.targetPath, scratchPath);
     if (!scratch) {
         return kZipFileCreateFailed;
     }
-    int outcome = DecodeInto(reader, entry.stat, base, header, scratch.get());
+    // The old file's digest is worked out beside the decoding, which goes to
+    // the scratch file alone: nothing takes the file's place before it holds.
+    std::string current;
+    std::thread baseHash([&] { current = Sha256Hex(base.data(), base.size()); });
+    int outcome = kZipOk;
+    try {
+        outcome = DecodeInto(reader, entry.stat, base, header, scratch.get());
+    } catch (...) {
+        baseHash.join();
+        throw;
+    }
+    baseHash.join();
+    if (current == header.resultSha256 && header.resultSize == header.baseSize) {
+        outcome = kZipOk;  // already the result: the scratch file goes
+        scratch.reset();
+        DeleteFileW(scratchPath.c_str());
+        return outcome;
+    }
+    if (current != header.baseSha256) {
+        outcome = kZipBaseMismatch;
+    }
     FILETIME modified;
     const bool hasTime = ZipEntryTime(entry.stat.dosDate, modified);
     if (outcome == kZipOk && hasTime) {

@@ -18,7 +18,7 @@ struct ZstdEncoderTraits {
 };
 using UniqueZstdEncoder = UniqueHandle<ZstdEncoderTraits>;
 
-const int kLevel = 9;
+const int kLevel = 3;
 const size_t kOutputBlock = 1 << 20;
 // Below this, one thread compresses faster than several start.
 const uint64_t kThreadedSize = uint64_t{16} << 20;

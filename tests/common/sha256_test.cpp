@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/sha256.h"
+#include "common/sha256_instructions.h"
 
 TEST(Sha256, TheHelperThreadHashesWhatOneThreadHashes) {
     const std::string abc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
@@ -27,4 +28,26 @@ TEST(Sha256, TheHelperThreadHashesWhatOneThreadHashes) {
         background.Update(data.data() + at, std::min(piece, data.size() - at));
     }
     EXPECT_EQ(background.FinishHex(), one.FinishHex());
+}
+
+// The processor's instructions (where it has them) give the system's digest
+// for every length around the block and padding limits, fed in any pieces.
+TEST(Sha256, TheProcessorsInstructionsGiveTheSystemsDigest) {
+    if (!ProcessorHasSha256()) {
+        GTEST_SKIP() << "this processor has no SHA instructions";
+    }
+    std::string data(300 + (1 << 20), '\0');
+    for (size_t i = 0; i < data.size(); ++i) {
+        data[i] = static_cast<char>(i * 7 + (i >> 9));
+    }
+    for (size_t length = 0; length <= data.size(); length += length < 300 ? 1 : 1 << 20) {
+        SCOPED_TRACE(length);
+        Sha256 system(Sha256Engine::kSystem);
+        system.Update(data.data(), length);
+        Sha256 processor;
+        for (size_t at = 0, piece = 1; at < length; at += piece, piece = piece * 2 + 1) {
+            processor.Update(data.data() + at, std::min(piece, length - at));
+        }
+        EXPECT_EQ(processor.FinishHex(), system.FinishHex());
+    }
 }
