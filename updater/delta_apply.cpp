@@ -80,7 +80,7 @@ int DecodeInto(ZipReader& reader, const ZipEntryStat& stat, const MappedFile& ba
 
 }  // namespace
 
-int ApplyDeltaEntry(ZipReader& reader, const PlannedEntry& entry) {
+int ApplyDeltaEntry(ZipReader& reader, const PlannedEntry& entry, bool helperThread) {
     DeltaHeader header;
     if (entry.role != EntryRole::kWritten || !ParseDeltaHeader(entry.stat.comment, header)) {
         return kZipUnsupportedEntry;
@@ -103,15 +103,25 @@ int ApplyDeltaEntry(ZipReader& reader, const PlannedEntry& entry) {
     // The old file's digest is worked out beside the decoding, which goes to
     // the scratch file alone: nothing takes the file's place before it holds.
     std::string current;
-    std::thread baseHash([&] { current = Sha256Hex(base.data(), base.size()); });
+    const auto hashBase = [&] { current = Sha256Hex(base.data(), base.size()); };
+    std::thread baseHash;
+    if (helperThread) {
+        baseHash = std::thread(hashBase);
+    } else {
+        hashBase();
+    }
     int outcome = kZipOk;
     try {
         outcome = DecodeInto(reader, entry.stat, base, header, scratch.get());
     } catch (...) {
-        baseHash.join();
+        if (baseHash.joinable()) {
+            baseHash.join();
+        }
         throw;
     }
-    baseHash.join();
+    if (baseHash.joinable()) {
+        baseHash.join();
+    }
     if (current == header.resultSha256 && header.resultSize == header.baseSize) {
         outcome = kZipOk;  // already the result: the scratch file goes
         scratch.reset();

@@ -14,4 +14,6 @@
 // file, kZipDifferenceDamaged for a difference that does not give the
 // result, kZipUnsupportedEntry for a header this program cannot read or a
 // difference for a file other than a game file (launcher programs go whole).
-int ApplyDeltaEntry(ZipReader& reader, const PlannedEntry& entry);
+// With helperThread, the old file is hashed on a thread of its own while
+// the difference is decoded; without it, only the calling thread works.
+int ApplyDeltaEntry(ZipReader& reader, const PlannedEntry& entry, bool helperThread);

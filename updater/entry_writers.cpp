@@ -62,7 +62,7 @@ int EntryWriters::Write(ZipReader& reader, int index) {
             hook_(index, false);
         }
         if (entry.delta) {
-            outcome = ApplyDeltaEntry(reader, entry);
+            outcome = ApplyDeltaEntry(reader, entry, !threads_.empty());
         } else {
             outcome = reader.ExtractToFile(entry.stat, entry.targetPath) ? kZipOk
                                                                          : reader.TakeLastError();
