@@ -194,3 +194,13 @@ std::vector<unsigned char> Sha256Of(const std::string& bytes) {
     hash.Update(bytes.data(), bytes.size());
     return hash.Finish();
 }
+
+std::string Sha256HexOf(const void* data, size_t size) {
+    Sha256 hash;
+    hash.Update(data, size);
+    return hash.FinishHex();
+}
+
+std::string Sha256HexOf(const std::string& bytes) {
+    return Sha256HexOf(bytes.data(), bytes.size());
+}

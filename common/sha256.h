@@ -91,3 +91,8 @@ bool IsSha256Hex(const std::string& text);
 
 // The SHA-256 of bytes; empty when the system could not hash.
 std::vector<unsigned char> Sha256Of(const std::string& bytes);
+
+// The SHA-256 of size bytes at data (of bytes) as 64 lower-case hex digits;
+// empty when the system could not hash.
+std::string Sha256HexOf(const void* data, size_t size);
+std::string Sha256HexOf(const std::string& bytes);

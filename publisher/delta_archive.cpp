@@ -34,12 +34,6 @@ bool IsFile(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-std::string Sha256Hex(const MappedFile& file) {
-    Sha256 hash;
-    hash.Update(file.data(), static_cast<size_t>(file.size()));
-    return hash.FinishHex();
-}
-
 uint32_t Crc32Of(const char* data, size_t size) {
     uLong crc = crc32(0, nullptr, 0);
     while (size > 0) {
@@ -86,9 +80,9 @@ bool MakeDifference(const ZipEntryStat& entry, const std::wstring& oldRoot,
         return true;
     }
     header.baseSize = before.size();
-    header.baseSha256 = Sha256Hex(before);
+    header.baseSha256 = Sha256HexOf(before.data(), static_cast<size_t>(before.size()));
     header.resultSize = after.size();
-    header.resultSha256 = Sha256Hex(after);
+    header.resultSha256 = Sha256HexOf(after.data(), static_cast<size_t>(after.size()));
     return true;
 }
 

@@ -12,21 +12,19 @@
 #include "common/sha256.h"
 #include "updater/delta_header.h"
 #include "updater/file_replace.h"
+#include "updater/zstd_owners.h"
 
 namespace {
 
-struct ZstdDecoderTraits {
-    using Type = ZSTD_DCtx*;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type context) noexcept { ZSTD_freeDCtx(context); }
+// Joins a thread, if one was started, however the scope ends.
+struct JoinOnExit {
+    std::thread& thread;
+    ~JoinOnExit() {
+        if (thread.joinable()) {
+            thread.join();
+        }
+    }
 };
-using UniqueZstdDecoder = UniqueHandle<ZstdDecoderTraits>;
-
-std::string Sha256Hex(const unsigned char* data, uint64_t size) {
-    Sha256 hash;
-    hash.Update(data, static_cast<size_t>(size));
-    return hash.FinishHex();
-}
 
 // Decodes the entry's frame against base into the scratch file, which ends
 // up holding the checked result.
@@ -72,7 +70,7 @@ int DecodeInto(ZipReader& reader, const ZipEntryStat& stat, const MappedFile& ba
     }
     // The view goes back to the file as any write does once it is closed.
     if (pending != 0 || out.pos != out.size ||
-        Sha256Hex(result.data(), result.size()) != header.resultSha256) {
+        Sha256HexOf(result.data(), static_cast<size_t>(result.size())) != header.resultSha256) {
         return kZipDifferenceDamaged;
     }
     return kZipOk;
@@ -91,8 +89,9 @@ int ApplyDeltaEntry(ZipReader& reader, const PlannedEntry& entry, bool helperThr
         return kZipBaseMismatch;
     }
     if (base.size() != header.baseSize) {
-        const bool done = base.size() == header.resultSize &&
-                          Sha256Hex(base.data(), base.size()) == header.resultSha256;
+        const bool done =
+            base.size() == header.resultSize &&
+            Sha256HexOf(base.data(), static_cast<size_t>(base.size())) == header.resultSha256;
         return done ? kZipOk : kZipBaseMismatch;
     }
     std::wstring scratchPath;
@@ -103,24 +102,19 @@ int ApplyDeltaEntry(ZipReader& reader, const PlannedEntry& entry, bool helperThr
     // The old file's digest is worked out beside the decoding, which goes to
     // the scratch file alone: nothing takes the file's place before it holds.
     std::string current;
-    const auto hashBase = [&] { current = Sha256Hex(base.data(), base.size()); };
-    std::thread baseHash;
-    if (helperThread) {
-        baseHash = std::thread(hashBase);
-    } else {
-        hashBase();
-    }
+    const auto hashBase = [&] {
+        current = Sha256HexOf(base.data(), static_cast<size_t>(base.size()));
+    };
     int outcome = kZipOk;
-    try {
-        outcome = DecodeInto(reader, entry.stat, base, header, scratch.get());
-    } catch (...) {
-        if (baseHash.joinable()) {
-            baseHash.join();
+    {
+        std::thread baseHash;
+        const JoinOnExit join{baseHash};
+        if (helperThread) {
+            baseHash = std::thread(hashBase);
+        } else {
+            hashBase();
         }
-        throw;
-    }
-    if (baseHash.joinable()) {
-        baseHash.join();
+        outcome = DecodeInto(reader, entry.stat, base, header, scratch.get());
     }
     if (current == header.resultSha256 && header.resultSize == header.baseSize) {
         outcome = kZipOk;  // already the result: the scratch file goes

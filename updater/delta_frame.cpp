@@ -6,17 +6,10 @@
 #define ZSTD_STATIC_LINKING_ONLY  // ZSTD_WINDOWLOG_MIN and _MAX
 #include <zstd.h>
 
-#include "common/win_handle.h"
 #include "updater/delta_header.h"
+#include "updater/zstd_owners.h"
 
 namespace {
-
-struct ZstdEncoderTraits {
-    using Type = ZSTD_CCtx*;
-    static Type Invalid() noexcept { return nullptr; }
-    static void Close(Type context) noexcept { ZSTD_freeCCtx(context); }
-};
-using UniqueZstdEncoder = UniqueHandle<ZstdEncoderTraits>;
 
 const int kLevel = 3;
 const size_t kOutputBlock = 1 << 20;

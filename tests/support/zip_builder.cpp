@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "common/sha256.h"
-#include "common/text.h"
 #include "tests/support/temp_folder.h"
 #include "updater/delta_frame.h"
 #include "updater/delta_header.h"
@@ -216,10 +215,6 @@ bool WriteZeroFilledEntryArchive(const std::wstring& path, const std::string& na
     PutCentralRecord(central, header);
     PutDirectory(archive, central, 1);
     return WriteBytes(path, archive);
-}
-
-std::string Sha256HexOf(const std::string& bytes) {
-    return BytesToHex(Sha256Of(bytes));
 }
 
 ZipBuilder::Entry DifferenceEntry(const std::string& name, const std::string& base,

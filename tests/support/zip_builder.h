@@ -44,9 +44,6 @@ class ZipBuilder {
 // in pieces, so that neither the test nor the archive holds the entry whole.
 bool WriteZeroFilledEntryArchive(const std::wstring& path, const std::string& name, uint32_t size);
 
-// The SHA-256 of bytes as 64 lower-case hex digits.
-std::string Sha256HexOf(const std::string& bytes);
-
 // The entry of an archive of differences that turns base into result under
 // name, as the publisher stores it (a zstd frame with its header comment).
 ZipBuilder::Entry DifferenceEntry(const std::string& name, const std::string& base,

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/sha256.h"
 #include "common/text.h"
 #include "common/win_handle.h"
 #include "tests/support/http_test_server.h"
